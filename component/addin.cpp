@@ -1,0 +1,160 @@
+#include "component/addin.h"
+
+#include "component/dispatcher.h"
+#include "host/bridge.h"
+#include "host/rules.h"
+#include "settings/settings.h"
+
+namespace addin {
+
+namespace {
+
+struct Property {
+  const char16_t* namePair;
+  bool readable, writable;
+};
+constexpr Property kProps[LastProp] = {
+    {u"IsResult,Результат", true, false},
+    {u"IsParam,Параметр", true, true},
+};
+
+struct Method {
+  const char16_t* namePair;
+  std::int32_t params;
+  bool hasRetVal;
+};
+constexpr Method kMethods[LastMethod] = {{u"Execute,Выполнить", 9, false}};
+
+constexpr const char16_t* kExtensionName = u"Security";
+constexpr const char16_t* kInfo = u"1000";
+
+bool IsProp(std::int32_t n) { return n >= 0 && n < LastProp; }
+bool IsMethod(std::int32_t n) { return n >= 0 && n < LastMethod; }
+
+// Runs one method body; any failure inside becomes the failure status.
+template <class F>
+Status Guard(F&& body) noexcept {
+  try {
+    body();
+    return kOk;
+  } catch (...) {
+    return StatusOfCurrentException();
+  }
+}
+
+}  // namespace
+
+Text SplitNamePair(TextView pair, std::int32_t alias) {
+  auto comma = pair.find(u',');
+  if (comma == TextView::npos) return {};
+  return Text(alias == 0 ? pair.substr(0, comma) : pair.substr(comma + 1));
+}
+
+Status AddIn::Init(ObjRef connection) noexcept {
+  return Guard([&] {
+    BridgeInit(std::move(connection));
+    ResetScheduleKey();
+  });
+}
+
+Status AddIn::Done() noexcept {
+  BridgeDone();
+  return kOk;
+}
+
+Status AddIn::GetInfo(ParamArray* infoItems) noexcept {
+  return Guard([&] {
+    Value* first = infoItems ? infoItems->At(0) : nullptr;
+    if (!first) throw RuntimeError(kSubscriptOutOfRange);
+    *first = Value::Str(kInfo);
+  });
+}
+
+Status AddIn::RegisterExtensionAs(Text& extName) noexcept {
+  return Guard([&] { extName = kExtensionName; });
+}
+
+Status AddIn::GetNProps(std::int32_t& props) noexcept {
+  props = LastProp;
+  return kOk;
+}
+
+// Property 1 is found by its names too: it is counted, listed, readable and writable, so a script
+// that names it gets the property (reading Null, writing ignored) rather than a missing member.
+Status AddIn::FindProp(TextView propName, std::int32_t& propNum) noexcept {
+  return Guard([&] {
+    propNum = -1;
+    for (std::int32_t i = LastProp - 1; i >= 0; --i)
+      for (std::int32_t alias : {0, 1})
+        if (propName == SplitNamePair(kProps[i].namePair, alias)) propNum = i;
+  });
+}
+
+Status AddIn::GetPropName(std::int32_t propPos, std::int32_t propAlias, Text& propName) noexcept {
+  return Guard([&] {
+    propName.clear();
+    if (IsProp(propPos)) propName = SplitNamePair(kProps[propPos].namePair, propAlias);
+  });
+}
+
+Status AddIn::GetPropVal(std::int32_t propNum, Value& retVal) noexcept {
+  return Guard([&] { retVal = propNum == propIsResult ? result_ : Value::Null(); });
+}
+
+Status AddIn::SetPropVal(std::int32_t, const Value&) noexcept { return kOk; }
+
+Status AddIn::IsPropReadable(std::int32_t propNum, std::int32_t& retVal) noexcept {
+  if (IsProp(propNum)) retVal = Truth(kProps[propNum].readable);
+  return kOk;
+}
+
+Status AddIn::IsPropWritable(std::int32_t propNum, std::int32_t& retVal) noexcept {
+  if (IsProp(propNum)) retVal = Truth(kProps[propNum].writable);
+  return kOk;
+}
+
+Status AddIn::GetNMethods(std::int32_t& num) noexcept {
+  num = LastMethod;
+  return kOk;
+}
+
+Status AddIn::FindMethod(TextView methName, std::int32_t& methPos) noexcept {
+  return Guard([&] {
+    methPos = -1;
+    for (std::int32_t i = 0; i < LastMethod && methPos < 0; ++i)
+      for (std::int32_t alias : {0, 1})
+        if (methName == SplitNamePair(kMethods[i].namePair, alias)) methPos = i;
+  });
+}
+
+Status AddIn::GetMethodName(std::int32_t methPos, std::int32_t methAlias, Text& methName) noexcept {
+  return Guard([&] {
+    methName.clear();
+    if (IsMethod(methPos)) methName = SplitNamePair(kMethods[methPos].namePair, methAlias);
+  });
+}
+
+Status AddIn::GetNParams(std::int32_t methPos, std::int32_t& params) noexcept {
+  params = IsMethod(methPos) ? kMethods[methPos].params : 0;
+  return kOk;
+}
+
+Status AddIn::GetParamDefValue(std::int32_t, std::int32_t, Value& retVal) noexcept {
+  return Guard([&] { retVal = Value::Null(); });
+}
+
+Status AddIn::HasRetVal(std::int32_t methPos, std::int32_t& retVal) noexcept {
+  retVal = Truth(IsMethod(methPos) && kMethods[methPos].hasRetVal);
+  return kOk;
+}
+
+Status AddIn::CallAsProc(std::int32_t methodNum, ParamArray* paramVal) noexcept {
+  result_ = Value::Null();
+  return Guard([&] {
+    if (methodNum == methExecute) Dispatch(paramVal, result_);
+  });
+}
+
+Status AddIn::CallAsFunc(std::int32_t, Value&, ParamArray*) noexcept { return kOk; }
+
+}  // namespace addin

@@ -1,0 +1,85 @@
+#include "component/dispatcher.h"
+
+#include <array>
+#include <optional>
+
+#include "component/routines.h"
+#include "host/rules.h"
+#include "host/runtime_error.h"
+
+namespace addin {
+
+namespace {
+
+enum class Mode : std::uint8_t { Object, ByRef, ByValue };
+
+struct Operand {
+  std::int8_t element;
+  Mode mode;
+};
+
+// One row per operation: the elements in the order they are taken, and the routine.
+struct Route {
+  std::int16_t code;
+  std::array<Operand, 8> operands;
+  std::uint8_t count;
+  Routine routine;  // none yet: the operation does nothing
+};
+
+constexpr Mode O = Mode::Object, R = Mode::ByRef, V = Mode::ByValue;
+
+// Searched in this order; the first code equal to the operation code wins.
+constexpr Route kRoutes[] = {
+    {36, {{{1, O}}}, 1, nullptr},
+    {37, {{{1, O}}}, 1, nullptr},
+    {41, {{{1, R}, {5, O}, {4, O}, {3, O}, {2, O}}}, 5, nullptr},
+    {26, {{{1, O}}}, 1, nullptr},
+    {13, {{{1, R}, {5, R}, {8, O}, {7, O}, {6, O}, {4, O}, {3, O}, {2, O}}}, 8, nullptr},
+};
+// Operations 62 to 70, both ends included: the code as a 16-bit integer, element 1 by value.
+constexpr Route kSettingsRoute = {0, {{{1, V}}}, 1, nullptr};
+constexpr double kFirstSetting = 62, kLastSetting = 70;
+
+Value& Element(ParamArray* params, int index) {
+  Value* v = params ? params->At(index) : nullptr;
+  if (!v) throw RuntimeError(kSubscriptOutOfRange);
+  return *v;
+}
+
+// The route an operation code selects, compared by numeric value. A Null or Empty code selects
+// nothing; a text code is read as a number, and a text that is none is a type mismatch.
+const Route* Select(const Value& code) {
+  for (const Route& r : kRoutes)
+    if (Equals(code, r.code)) return &r;
+  auto low = CompareWithNumber(code, kFirstSetting), high = CompareWithNumber(code, kLastSetting);
+  if (low && high && *low >= 0 && *high <= 0) return &kSettingsRoute;
+  return nullptr;
+}
+
+}  // namespace
+
+void Dispatch(ParamArray* params, Value& result) {
+  const Value code = Element(params, 0);
+  const Route* route = Select(code);
+  if (!route) return;
+
+  Operands op;
+  op.result = &result;
+  if (route == &kSettingsRoute) op.code = ToInt16(code);
+  const auto operands = std::span(route->operands).first(route->count);
+  for (const Operand& o : operands) Element(params, o.element);  // every index exists
+  for (const Operand& o : operands) {
+    Value& element = Element(params, o.element);
+    switch (o.mode) {
+      case Mode::Object:
+        if (!element.IsObject()) throw RuntimeError(kObjectRequired);
+        op.object[o.element] = element.AsObject();
+        break;
+      case Mode::ByRef: op.byRef[o.element] = &element; break;
+      case Mode::ByValue: op.byValue[o.element] = element; break;
+    }
+  }
+  if (route->routine) route->routine(op);
+}
+
+}  // namespace addin

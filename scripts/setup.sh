@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need from Debian's packages, when missing.
+# Idempotent and quiet: a machine that has everything costs one dpkg query.
+set -euo pipefail
+
+native=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev clang
+        lcov)
+windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 wine32 xvfb xauth)
+
+missing=()
+for p in "${native[@]}" "${windows[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "setup: installing ${missing[*]}" >&2
+if [[ " ${missing[*]} " == *" wine32 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+# A mirror in the middle of a sync fails some index files; the install can still succeed
+# with the others, so a failed update is retried, not fatal.
+for attempt in 1 2 3; do
+  $SUDO apt-get update -qq >/dev/null 2>&1 || true
+  if $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then exit 0; fi
+  # When the i386 index of the security archive is out of step with the amd64 one, the
+  # multi-arch libraries wine32 pulls in cannot match versions; the release's own versions do.
+  if $SUDO apt-get install -y -qq --no-install-recommends -t bookworm "${missing[@]}" >/dev/null; then exit 0; fi
+  sleep $((attempt * 5))
+done
+echo "setup: could not install ${missing[*]}" >&2
+exit 1
