@@ -1,0 +1,103 @@
+#include "host/com_dispatch_object.h"
+
+#include <dispex.h>
+
+#include <vector>
+
+#include "host/com_variant.h"
+#include "host/runtime_error.h"
+
+namespace addin::com {
+
+namespace {
+
+// MinGW's libuuid does not carry it.
+constexpr IID kIID_IDispatchEx = {0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
+
+// Argument VARIANTs of one Invoke, cleared when the call is over.
+struct VariantArray {
+  explicit VariantArray(size_t n) : v(n) {
+    for (auto& x : v) VariantInit(&x);
+  }
+  ~VariantArray() {
+    for (auto& x : v) VariantClear(&x);
+  }
+  std::vector<VARIANT> v;
+};
+
+}  // namespace
+
+ObjRef DispatchObject::Wrap(IDispatch* dispatch) { return ObjRef(new DispatchObject(dispatch)); }
+
+DISPID DispatchObject::Id(TextView member) {
+  auto it = ids_.find(Text(member));
+  if (it != ids_.end()) return it->second;
+  Text name(member);
+  LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(name.data())};
+  DISPID id = DISPID_UNKNOWN;
+  HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(hr)) {
+    auto ex = dispatch_.As<IDispatchEx>(kIID_IDispatchEx);
+    if (!ex) ThrowHresult(hr);
+    UniqueBstr bstr(NewBstr(member));
+    hr = ex->GetDispID(bstr.get(), fdexNameCaseSensitive, &id);
+    if (FAILED(hr)) ThrowHresult(hr);
+  }
+  ids_.emplace(std::move(name), id);
+  return id;
+}
+
+Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args, std::uint32_t byRefMask) {
+  const DISPID id = Id(member);
+  const size_t n = args.size();
+  // By-reference arguments travel as VT_VARIANT|VT_BYREF pointing at a VARIANT: the form every
+  // late-bound host writes back into.
+  VariantArray values(n), wire(n);
+  for (size_t i = 0; i < n; ++i) {
+    VARIANT& slot = wire.v[n - 1 - i];  // DISPPARAMS holds the arguments last first
+    ToVariant(args[i], values.v[i]);
+    if (byRefMask & (1u << i)) {
+      V_VT(&slot) = VT_VARIANT | VT_BYREF;
+      V_VARIANTREF(&slot) = &values.v[i];
+    } else {
+      slot = values.v[i];
+      VariantInit(&values.v[i]);  // moved into the wire array
+    }
+  }
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS params{wire.v.data(), nullptr, static_cast<UINT>(n), 0};
+  if (flags == DISPATCH_PROPERTYPUT) {
+    params.rgdispidNamedArgs = &putId;
+    params.cNamedArgs = 1;
+  }
+  UniqueVariant result;
+  UniqueExcepInfo info;
+  UINT argErr = 0;
+  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                 flags == DISPATCH_PROPERTYPUT ? nullptr : result.get(), &info, &argErr);
+  if (FAILED(hr)) {
+    if (hr == DISP_E_EXCEPTION) {
+      if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+      hr = info.scode ? info.scode : (info.wCode ? StatusOfErrorNumber(info.wCode) : hr);
+    }
+    throw RuntimeError::FromHost(hr, BstrText(info.bstrDescription));
+  }
+  for (size_t i = 0; i < n; ++i)
+    if (byRefMask & (1u << i)) args[i] = FromVariant(values.v[i]);
+  return FromVariant(*result);
+}
+
+Value DispatchObject::Get(TextView member) {
+  return Invoke(member, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {}, 0);
+}
+
+void DispatchObject::Set(TextView member, const Value& value) {
+  Value arg = value;
+  Invoke(member, DISPATCH_PROPERTYPUT, std::span(&arg, 1), 0);
+}
+
+Value DispatchObject::Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) {
+  return Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, byRefMask);
+}
+
+}  // namespace addin::com

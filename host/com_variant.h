@@ -1,0 +1,35 @@
+// VARIANT, BSTR and SAFEARRAY <-> the portable value types.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include "host/value.h"
+
+namespace addin::com {
+
+inline TextView TextOf(const wchar_t* s, UINT length) {
+  return TextView(reinterpret_cast<const char16_t*>(s), length);
+}
+// A new BSTR with the text; throws std::bad_alloc when there is no memory.
+BSTR NewBstr(TextView text);
+// Reads the text of a BSTR (a null BSTR is the empty text).
+Text BstrText(BSTR b);
+
+// The value a VARIANT holds; a by-reference VARIANT gives the value it points at. Kinds the
+// rules do not know are kept as they came and handed back unchanged.
+Value FromVariant(const VARIANT& v);
+// Writes the value into a VARIANT the caller has initialised or cleared; the VARIANT then owns
+// what it holds. Throws RuntimeError for an object that is not a COM object.
+void ToVariant(const Value& value, VARIANT& out);
+
+// The portable picture of an argument array (null: no array). Throws RuntimeError for an array
+// whose elements are not VARIANTs.
+ParamArray FromSafeArray(SAFEARRAY* array);
+// Writes back into the array each element whose value is no longer the one read.
+void WriteBack(SAFEARRAY* array, const ParamArray& before, const ParamArray& after);
+
+// The status of a failed COM call as a RuntimeError.
+[[noreturn]] void ThrowHresult(HRESULT hr);
+
+}  // namespace addin::com
