@@ -9,7 +9,7 @@
 
 namespace addin::numtext {
 
-// The number a text reads as, or none.
+// The number a text reads as, or none; an infinity when it is too large for a double.
 std::optional<double> ParseNumber(TextView text);
 // A number written as the platform writes it (no leading blank, up to 15 significant digits).
 Text FormatNumber(double number);

@@ -49,13 +49,17 @@ const long kEpoch = DaysFromCivil(1899, 12, 30);
 }  // namespace
 
 std::optional<double> ParseNumber(TextView text) {
-  // [blanks] [sign] digits [. digits] [e [sign] digits] [blanks], or the same with the digits
-  // only after the point.
+  // [blanks] [sign [blanks]] digits [. digits] [e [sign] digits] [blanks], or the same with the
+  // digits only after the point. A number too large for a double reads as an infinity.
   std::string s = Narrow(text);
   size_t i = 0, n = s.size();
   while (i < n && IsBlank(s[i])) ++i;
+  bool negative = false;
+  if (i < n && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i++] == '-';
+    while (i < n && IsBlank(s[i])) ++i;
+  }
   size_t start = i;
-  if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
   size_t digits = 0;
   while (i < n && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
   if (i < n && s[i] == '.') {
@@ -75,8 +79,7 @@ std::optional<double> ParseNumber(TextView text) {
   while (i < n && IsBlank(s[i])) ++i;
   if (i != n) return std::nullopt;
   double v = std::strtod(s.substr(start, end - start).c_str(), nullptr);
-  if (!std::isfinite(v)) return std::nullopt;
-  return v == 0 ? 0.0 : v;
+  return negative ? -v : v;
 }
 
 Text FormatNumber(double number) {

@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cmath>
+
 #include "host/com_raii.h"
 #include "host/numtext.h"
 
@@ -24,7 +26,9 @@ OLECHAR* Terminated(Text& t) { return reinterpret_cast<OLECHAR*>(t.data()); }
 std::optional<double> ParseNumber(TextView text) {
   Text t(text);
   double d = 0;
-  if (FAILED(VarR8FromStr(Terminated(t), LOCALE_USER_DEFAULT, 0, &d))) return std::nullopt;
+  HRESULT hr = VarR8FromStr(Terminated(t), LOCALE_USER_DEFAULT, 0, &d);
+  if (hr == DISP_E_OVERFLOW) return HUGE_VAL;
+  if (FAILED(hr)) return std::nullopt;
   return d;
 }
 

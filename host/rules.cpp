@@ -31,6 +31,7 @@ Int RoundedInRange(double x) {
 double NumberOfText(TextView t) {
   auto n = numtext::ParseNumber(t);
   if (!n) throw RuntimeError(kTypeMismatch);
+  if (std::isinf(*n)) throw RuntimeError(kOverflow);
   return *n;
 }
 

@@ -62,7 +62,8 @@ TEST(Rules, ToInt32RoundsHalvesToEvenAndChecksTheRange) {
       {Value::Str(u"1e3"), 1000, 0},             {Value::Str(u"+5"), 5, 0},
       {Value::Str(u".5"), 0, 0},                 {Value::Str(u"-"), 0, kTypeMismatch},
       {Value::Str(u"1e"), 0, kTypeMismatch},     {Value::Str(u"٣"), 0, kTypeMismatch},
-      {Value::I2(-5), -5, 0},
+      {Value::I2(-5), -5, 0},            {Value::Str(u"1e400"), 0, kOverflow},
+      {Value::Str(u"- 5"), -5, 0},
   };
   for (const auto& c : cases) {
     std::int32_t got = 0;

@@ -1,0 +1,256 @@
+// The real DLL driven the way the platform drives it: created by ProgID, started through
+// IInitDone, used through ILanguageExtender by vtable, stopped and released.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+#include "AddIn.h"
+#include "AddInLib.h"
+#include "host/com_raii.h"
+#include "test_object.h"
+
+namespace addin::test {
+namespace {
+
+using com::ComPtr;
+using com::UniqueBstr;
+
+constexpr HRESULT kOutOfRange = static_cast<HRESULT>(0x800A0009);
+constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);
+constexpr HRESULT kObjectRequired = static_cast<HRESULT>(0x800A01A8);
+
+// A one-dimensional array of VARIANTs, all Null, owned by the test.
+struct Array {
+  Array(LONG lower, ULONG count) {
+    SAFEARRAYBOUND b{count, lower};
+    sa = SafeArrayCreate(VT_VARIANT, 1, &b);
+    for (ULONG i = 0; i < count; ++i) {
+      VARIANT n;
+      VariantInit(&n);
+      V_VT(&n) = VT_NULL;
+      Put(lower + static_cast<LONG>(i), n);
+    }
+  }
+  ~Array() {
+    if (sa) SafeArrayDestroy(sa);
+  }
+  void Put(LONG index, VARIANT v) {  // takes the value over
+    SafeArrayPutElement(sa, &index, &v);
+    VariantClear(&v);
+  }
+  VARIANT Get(LONG index) const {
+    VARIANT v;
+    VariantInit(&v);
+    SafeArrayGetElement(sa, &index, &v);
+    return v;
+  }
+  SAFEARRAY* sa = nullptr;
+};
+
+class Host : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromProgID(L"AddIn.AddInObj", &clsid), S_OK);
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone,
+                               reinterpret_cast<void**>(init.put())),
+              S_OK);
+    ASSERT_EQ(init->QueryInterface(IID_ILanguageExtender, reinterpret_cast<void**>(ext.put())), S_OK);
+  }
+  void TearDown() override {
+    init = {};
+    ext = {};
+    CoUninitialize();
+  }
+
+  VARTYPE ResultType() {
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_EQ(ext->GetPropVal(0, &v), S_OK);
+    VARTYPE vt = V_VT(&v);
+    VariantClear(&v);
+    return vt;
+  }
+
+  ComPtr<IInitDone> init;
+  ComPtr<ILanguageExtender> ext;
+};
+
+TEST_F(Host, LifeCycleAsThePlatformPlaysIt) {
+  TestObject conn;
+  ASSERT_EQ(init->Init(&conn), S_OK);
+  EXPECT_GE(conn.refs(), 1);
+
+  Array info(0, 3);
+  SAFEARRAY* infoArray = info.sa;
+  ASSERT_EQ(init->GetInfo(&infoArray), S_OK);
+  VARIANT first = info.Get(0);
+  ASSERT_EQ(V_VT(&first), VT_BSTR);
+  EXPECT_STREQ(V_BSTR(&first), L"1000");
+  VariantClear(&first);
+
+  UniqueBstr name;
+  ASSERT_EQ(ext->RegisterExtensionAs(name.put()), S_OK);
+  EXPECT_STREQ(name.get(), L"Security");
+
+  const std::pair<const wchar_t*, LONG> methods[] = {{L"Execute", 0}, {L"Выполнить", 0}, {L"execute", -1}};
+  for (auto [m, expected] : methods) {
+    UniqueBstr b(SysAllocString(m));
+    LONG pos = 99;
+    EXPECT_EQ(ext->FindMethod(b.get(), &pos), S_OK);
+    EXPECT_EQ(pos, expected) << std::wstring(m).size();
+  }
+  LONG n = 0;
+  ASSERT_EQ(ext->GetNParams(0, &n), S_OK);
+  EXPECT_EQ(n, 9);
+  for (LONG p = 0; p < n; ++p) {
+    VARIANT def;
+    VariantInit(&def);
+    EXPECT_EQ(ext->GetParamDefValue(0, p, &def), S_OK);
+    EXPECT_EQ(V_VT(&def), VT_NULL);
+  }
+  LONG ret = 5;
+  EXPECT_EQ(ext->HasRetVal(0, &ret), S_OK);
+  EXPECT_EQ(ret, 0);
+
+  const std::pair<const wchar_t*, LONG> props[] = {
+      {L"IsResult", 0}, {L"Результат", 0}, {L"результат", -1}, {L"Result", -1}};
+  for (auto [p, expected] : props) {
+    UniqueBstr b(SysAllocString(p));
+    LONG num = 99;
+    EXPECT_EQ(ext->FindProp(b.get(), &num), S_OK);
+    EXPECT_EQ(num, expected);
+  }
+  LONG readable = 0;
+  EXPECT_EQ(ext->IsPropReadable(0, &readable), S_OK);
+  EXPECT_EQ(readable, -1);
+  EXPECT_EQ(ResultType(), VT_EMPTY);  // a new object
+
+  Array params(0, 9);
+  params.Put(0, I4(61));
+  SAFEARRAY* paramArray = params.sa;
+  EXPECT_EQ(ext->CallAsProc(0, &paramArray), S_OK);
+  EXPECT_EQ(ResultType(), VT_NULL);
+
+  ASSERT_EQ(init->Done(), S_OK);
+  EXPECT_EQ(conn.refs(), 0);
+  EXPECT_TRUE(conn.calls.empty());  // nothing of the host was needed
+
+  HMODULE dll = GetModuleHandleW(L"AddIn.dll");
+  ASSERT_NE(dll, nullptr);
+  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  ASSERT_NE(canUnload, nullptr);
+  EXPECT_EQ(canUnload(), S_FALSE);  // the object is alive
+  init = {};
+  ext = {};
+  EXPECT_EQ(canUnload(), S_OK);
+}
+
+TEST_F(Host, BadArgumentArraysGetTheirFailureStatus) {
+  TestObject obj;
+  auto objectParams = [&](VARIANT code) {
+    auto a = std::make_unique<Array>(0, 9);
+    a->Put(0, code);
+    for (LONG i = 1; i < 9; ++i) a->Put(i, Obj(&obj));
+    return a;
+  };
+  struct Case {
+    const char* what;
+    std::unique_ptr<Array> params;
+    HRESULT status;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"lower bound 1", objectParams(I4(13)), kOutOfRange});
+  cases.back().params = std::make_unique<Array>(1, 9);
+  cases.push_back({"number where an object is expected", std::make_unique<Array>(0, 9), kObjectRequired});
+  cases.back().params->Put(0, I4(26));
+  cases.back().params->Put(1, I4(5));
+  cases.push_back({"number in element 4 of 13", objectParams(I4(13)), kObjectRequired});
+  cases.back().params->Put(4, I4(5));
+  cases.push_back({"Empty code", std::make_unique<Array>(0, 9), S_OK});
+  cases.back().params->Put(0, VARIANT{});
+  cases.push_back({"Null code", std::make_unique<Array>(0, 9), S_OK});
+  cases.push_back({"text code that is a number", std::make_unique<Array>(0, 9), kObjectRequired});
+  cases.back().params->Put(0, Str(L"26"));
+  cases.push_back({"text code that is no number", std::make_unique<Array>(0, 9), kTypeMismatch});
+  cases.back().params->Put(0, Str(L"abc"));
+  cases.push_back({"too short for 13", std::make_unique<Array>(0, 3), kOutOfRange});
+  cases.back().params->Put(0, I4(13));
+  cases.push_back({"code 70", std::make_unique<Array>(0, 9), S_OK});
+  cases.back().params->Put(0, I4(70));
+
+  for (auto& c : cases) {
+    const long refsBefore = obj.refs();
+    SAFEARRAY* sa = c.params->sa;
+    EXPECT_EQ(ext->CallAsProc(0, &sa), c.status) << c.what;
+    EXPECT_EQ(ResultType(), VT_NULL) << c.what;
+    EXPECT_EQ(obj.refs(), refsBefore) << c.what;
+    c.params.reset();
+  }
+  EXPECT_EQ(obj.refs(), 0);
+  EXPECT_TRUE(obj.calls.empty());
+
+  EXPECT_EQ(ext->CallAsProc(0, nullptr), kOutOfRange);
+  SAFEARRAY* none = nullptr;
+  EXPECT_EQ(ext->CallAsProc(0, &none), kOutOfRange);
+
+  SAFEARRAYBOUND two[2] = {{9, 0}, {2, 0}};
+  SAFEARRAY* twoDims = SafeArrayCreate(VT_VARIANT, 2, two);
+  EXPECT_EQ(ext->CallAsProc(0, &twoDims), kOutOfRange);
+  EXPECT_EQ(init->GetInfo(&twoDims), kOutOfRange);
+  SafeArrayDestroy(twoDims);
+
+  SAFEARRAYBOUND nine{9, 0};
+  SAFEARRAY* longs = SafeArrayCreate(VT_I4, 1, &nine);
+  EXPECT_EQ(ext->CallAsProc(0, &longs), kOutOfRange);
+  SafeArrayDestroy(longs);
+
+  Array info(1, 2);
+  SAFEARRAY* infoArray = info.sa;
+  EXPECT_EQ(init->GetInfo(&infoArray), kOutOfRange);
+  VARIANT untouched = info.Get(1);
+  EXPECT_EQ(V_VT(&untouched), VT_NULL);
+  EXPECT_EQ(init->GetInfo(nullptr), kOutOfRange);
+
+  EXPECT_EQ(ext->GetNProps(nullptr), E_POINTER);
+  EXPECT_EQ(ext->RegisterExtensionAs(nullptr), E_POINTER);
+}
+
+TEST_F(Host, NamesAndFlagsThroughTheRealBoundary) {
+  const struct {
+    LONG pos, alias;
+    const wchar_t* prop;
+    const wchar_t* method;
+  } cases[] = {{0, 0, L"IsResult", L"Execute"}, {0, 7, L"Результат", L"Выполнить"}, {1, 0, L"IsParam", L""},
+               {2, 0, L"", L""}};
+  for (const auto& c : cases) {
+    UniqueBstr prop(SysAllocString(L"stale")), method;
+    EXPECT_EQ(ext->GetPropName(c.pos, c.alias, prop.put()), S_OK);
+    EXPECT_EQ(ext->GetMethodName(c.pos, c.alias, method.put()), S_OK);
+    EXPECT_STREQ(prop.get() ? prop.get() : L"", c.prop);
+    EXPECT_STREQ(method.get() ? method.get() : L"", c.method);
+  }
+  LONG flag = 55;
+  EXPECT_EQ(ext->IsPropWritable(0, &flag), S_OK);
+  EXPECT_EQ(flag, 0);
+  flag = 55;
+  EXPECT_EQ(ext->IsPropReadable(2, &flag), S_OK);
+  EXPECT_EQ(flag, 55);
+  VARIANT five = I4(5);
+  EXPECT_EQ(ext->SetPropVal(0, &five), S_OK);
+  EXPECT_EQ(ResultType(), VT_EMPTY);
+  LONG count = 0;
+  EXPECT_EQ(ext->GetNProps(&count), S_OK);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(ext->GetNMethods(&count), S_OK);
+  EXPECT_EQ(count, 1);
+}
+
+}  // namespace
+}  // namespace addin::test
