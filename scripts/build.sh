@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the native core with its tests (sanitizers on) and both Windows DLLs with their test programs.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+"$ROOT/scripts/setup.sh"
+say "native build"
+configure_and_build native -DCMAKE_BUILD_TYPE=Debug -DADDIN_SANITIZE=ON
+say "Windows builds (i686, x86_64)"
+build_windows

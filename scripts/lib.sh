@@ -1,0 +1,43 @@
+# Shared by the scripts: where things are, how to build, how to reach Wine.
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=${ADDIN_BUILD:-$ROOT/build}
+JOBS=${ADDIN_JOBS:-2}
+export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree=;mshtml="
+
+say() { printf '== %s\n' "$*" >&2; }
+
+configure_and_build() {  # name, extra cmake arguments...
+  local name=$1; shift
+  if [ ! -f "$BUILD/$name/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$BUILD/$name" -G Ninja "$@" >/dev/null
+  fi
+  ninja -C "$BUILD/$name" -j "$JOBS" >/dev/null || ninja -C "$BUILD/$name" -j 1
+}
+
+build_windows() {
+  configure_and_build i686 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
+  configure_and_build x86_64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake"
+}
+
+# 32-bit programs need the kernel's 32-bit support; some virtual machines switch it off.
+can_run_32() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+wine_for() {  # bitness -> the loader that runs it
+  if [ "$1" = 32 ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi
+}
+
+# A throwaway 64-bit prefix with a wineserver that stays up while the tests run.
+new_prefix() {
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d /tmp/addin-wine.XXXXXX)
+  WINEARCH=win64 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+  wineserver -p 2>/dev/null || true
+}
+
+drop_prefix() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+}
+
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Every test: native unit tests under AddressSanitizer and UBSan, then the real DLLs under Wine.
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+"$ROOT/scripts/build.sh" || exit 1
+failures=0
+
+say "native unit tests (AddressSanitizer, UBSan)"
+ctest --test-dir "$BUILD/native" -j "$JOBS" --output-on-failure >"$BUILD/native-tests.log" 2>&1 ||
+  { cat "$BUILD/native-tests.log"; failures=$((failures + 1)); }
+tail -n 3 "$BUILD/native-tests.log" | grep -E 'tests passed|failed' || true
+
+say "product DLLs"
+for arch in i686 x86_64; do
+  "$ROOT/tests/e2e/scripts/dll_check.sh" "$arch-w64-mingw32-objdump" "$BUILD/$arch/component/com/AddIn.dll" ||
+    failures=$((failures + 1))
+done
+
+new_prefix
+trap drop_prefix EXIT
+run_e2e() {
+  # One display for the whole suite: message boxes need it.
+  xvfb-run -a "$ROOT/tests/e2e/run.sh" "$1"
+}
+run_e2e 64 || failures=$((failures + 1))
+if can_run_32; then
+  run_e2e 32 || failures=$((failures + 1))
+else
+  say "32-bit end-to-end tests skipped: this machine's kernel does not run 32-bit programs"
+fi
+
+if [ $failures -eq 0 ]; then say "all tests passed"; else say "$failures test groups failed"; fi
+exit $((failures > 0))

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The end-to-end tests of one bitness in the current Wine prefix: the test host by vtable, the
+# type libraries, the VBScript client, the conversion rules against oleaut32, and registration.
+# Usage: run.sh <32|64>
+set -uo pipefail
+source "$(dirname "$0")/../../scripts/lib.sh"
+bits=$1
+arch=$([ "$bits" = 32 ] && echo i686 || echo x86_64)
+wine=$(wine_for "$bits")
+dir="$BUILD/$arch"
+dll="$dir/component/com/AddIn.dll"
+failures=0
+step() {  # description, command...
+  local what=$1; shift
+  say "$what ($bits-bit)"
+  "$@" || { echo "FAIL $what ($bits-bit)"; failures=$((failures + 1)); }
+}
+
+"$wine" regsvr32 /s "$(winpath "$dll")" || { echo "FAIL regsvr32 $dll"; exit 1; }
+export ADDIN_DLL ADDIN_DLL32
+ADDIN_DLL=$(winpath "$dll")
+ADDIN_DLL32=$(winpath "$BUILD/i686/component/com/AddIn.dll")
+step "test host" "$wine" "$dir/tests/e2e/e2e_host.exe" --gtest_brief=1
+step "differential test of the value rules" "$wine" "$dir/tests/e2e/differential.exe" --gtest_brief=1
+cscript() {
+  LC_ALL=ru_RU.UTF-8 "$wine" cscript //nologo "$(winpath "$ROOT/tests/e2e/scripts/client.vbs")" | iconv -f cp866 -t utf-8
+  return "${PIPESTATUS[0]}"
+}
+step "VBScript client" cscript
+"$wine" regsvr32 /u /s "$(winpath "$dll")"
+if [ "$bits" = 64 ]; then
+  other=""
+  can_run_32 && other="$BUILD/i686/component/com/AddIn.dll"
+  step "registration" "$ROOT/tests/e2e/scripts/registry_test.sh" "$dll" $other
+fi
+exit $failures

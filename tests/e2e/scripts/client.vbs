@@ -1,0 +1,72 @@
+' A foreign client: drives AddIn.AddInObj through its dispatch interface _AddInObj, passing
+' variables by reference as script engines do. Saved as cp1251 for the Cyrillic names.
+Option Explicit
+Dim failures : failures = 0
+
+Sub Check(what, ok)
+  If ok Then
+    WScript.Echo "ok   " & what
+  Else
+    WScript.Echo "FAIL " & what
+    failures = failures + 1
+  End If
+End Sub
+
+Class Connection
+  Public Default Function Self()
+    Set Self = Me
+  End Function
+End Class
+
+Dim obj, conn, name, num, info, args, value, i
+Set obj = CreateObject("AddIn.AddInObj")
+Set conn = New Connection
+obj.IInitDone_Init conn
+
+info = Array(Empty, Empty)
+obj.IInitDone_GetInfo info
+Check "GetInfo writes 1000 into element 0", info(0) = "1000" And IsEmpty(info(1))
+
+name = ""
+obj.ILanguageExtender_RegisterExtensionAs name
+Check "RegisterExtensionAs gives Security", name = "Security"
+
+For Each value In Array(Array("IsResult", 0), Array("Результат", 0), Array("результат", -1), Array("IsParam", 1))
+  num = 99
+  obj.ILanguageExtender_FindProp value(0), num
+  Check "FindProp " & value(0) & " gives " & value(1), num = value(1)
+Next
+For Each value In Array(Array("Execute", 0), Array("Выполнить", 0), Array("execute", -1))
+  num = 99
+  obj.ILanguageExtender_FindMethod value(0), num
+  Check "FindMethod " & value(0) & " gives " & value(1), num = value(1)
+Next
+name = ""
+obj.ILanguageExtender_GetMethodName 0, 1, name
+Check "GetMethodName 0, 1 gives Выполнить", name = "Выполнить"
+num = 0
+obj.ILanguageExtender_GetNParams 0, num
+Check "GetNParams gives 9", num = 9
+
+obj.ILanguageExtender_GetPropVal 0, value
+Check "IsResult of a new object is Empty", IsEmpty(value)
+
+args = Array(61, Null, Null, Null, Null, Null, Null, Null, Null)
+obj.ILanguageExtender_CallAsProc 0, args
+obj.ILanguageExtender_GetPropVal 0, value
+Check "Execute 61 leaves IsResult Null", IsNull(value)
+
+args = Array(26, 5, Null, Null, Null, Null, Null, Null, Null)
+On Error Resume Next
+obj.ILanguageExtender_CallAsProc 0, args
+Check "Execute 26 with a number fails with error 424 (" & Err.Number & ")", Err.Number = 424
+Err.Clear
+obj.ILanguageExtender_CallAsProc 0, Array(1, 2)
+Check "an array too short for nothing is still fine for code 1 (" & Err.Number & ")", Err.Number = 0
+Err.Clear
+On Error Goto 0
+Check "the script goes on and the arguments are as they were", args(0) = 26 And args(1) = 5
+
+obj.IInitDone_Done
+Set obj = Nothing
+WScript.Quit failures
