@@ -30,14 +30,14 @@ constexpr Mode O = Mode::Object, R = Mode::ByRef, V = Mode::ByValue;
 
 // Searched in this order; the first code equal to the operation code wins.
 constexpr Route kRoutes[] = {
-    {36, {{{1, O}}}, 1, nullptr},
-    {37, {{{1, O}}}, 1, nullptr},
+    {36, {{{1, O}}}, 1, PackWeekSchedule},
+    {37, {{{1, O}}}, 1, UnpackWeekSchedule},
     {41, {{{1, R}, {5, O}, {4, O}, {3, O}, {2, O}}}, 5, nullptr},
-    {26, {{{1, O}}}, 1, nullptr},
+    {26, {{{1, O}}}, 1, GetTodayQuantity},
     {13, {{{1, R}, {5, R}, {8, O}, {7, O}, {6, O}, {4, O}, {3, O}, {2, O}}}, 8, nullptr},
 };
 // Operations 62 to 70, both ends included: the code as a 16-bit integer, element 1 by value.
-constexpr Route kSettingsRoute = {0, {{{1, V}}}, 1, nullptr};
+constexpr Route kSettingsRoute = {0, {{{1, V}}}, 1, SetComponentSetting};
 constexpr double kFirstSetting = 62, kLastSetting = 70;
 
 Value& Element(ParamArray* params, int index) {

@@ -3,11 +3,35 @@
 #pragma once
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "host/runtime_error.h"
 #include "host/value.h"
+
+namespace addin {
+
+// How a value shows in a failed expectation.
+inline void PrintTo(const Value& v, std::ostream* os) {
+  static const char* const kinds[] = {"Empty", "Null", "Bool", "I2", "I4", "R8", "Cy", "Date", "Text", "Object", "Opaque"};
+  *os << kinds[static_cast<int>(v.kind())];
+  switch (v.kind()) {
+    case Value::Kind::Bool: *os << ' ' << v.AsBool(); break;
+    case Value::Kind::I2: *os << ' ' << v.AsI2(); break;
+    case Value::Kind::I4: *os << ' ' << v.AsI4(); break;
+    case Value::Kind::R8: *os << ' ' << v.AsR8(); break;
+    case Value::Kind::Date: *os << ' ' << v.AsDate(); break;
+    case Value::Kind::Text:
+      *os << " \"";
+      for (char16_t c : v.AsText()) *os << (c < 0x80 ? static_cast<char>(c) : '?');
+      *os << '"';
+      break;
+    default: break;
+  }
+}
+
+}  // namespace addin
 
 namespace addin::test {
 

@@ -1,0 +1,39 @@
+// Operations 62 to 70: the configuration hands over the component settings.
+#include "component/routines.h"
+#include "host/rules.h"
+#include "host/runtime_error.h"
+#include "settings/settings.h"
+
+namespace addin {
+
+namespace {
+
+// The schedule key is replaced only by a value whose trimmed text is a number other than 0; a
+// Null compares as Null and leaves it; a text that is no number is a type mismatch.
+void ReplaceScheduleKey(const Value& value) {
+  if (value.IsNull()) return;
+  const Value trimmed = Value::Str(TrimBlanks(ToText(value)));
+  if (!Equals(trimmed, 0)) Settings().scheduleKey = value;
+}
+
+}  // namespace
+
+void SetComponentSetting(Operands& op) {
+  ComponentSettings& s = Settings();
+  const Value& value = op.byValue[1];
+  // Each field is assigned only after its value converted, so a failure leaves it as it was.
+  switch (op.code) {
+    case 62: {
+      if (!value.IsObject()) throw RuntimeError(kObjectRequired);
+      s.firmInn = TrimBlanks(ToText(value.AsObject()->Get(u"ИНН")));
+      break;
+    }
+    case 63: s.defaultOrderRows = ToText(value); break;
+    case 66: s.workingDate = ToDate(value); break;
+    case 68: s.numberPrefix = TrimBlanks(ToText(value)); break;
+    case 69: ReplaceScheduleKey(value); break;
+    default: break;  // 64, 65, 67 and 70 are accepted and change nothing
+  }
+}
+
+}  // namespace addin
