@@ -10,6 +10,13 @@ ctest --test-dir "$BUILD/native" -j "$JOBS" --output-on-failure >"$BUILD/native-
   { cat "$BUILD/native-tests.log"; failures=$((failures + 1)); }
 tail -n 3 "$BUILD/native-tests.log" | grep -E 'tests passed|failed' || true
 
+say "fuzz targets, bounded"
+for target in schedule_fuzz; do
+  "$BUILD/fuzz/fuzz/$target" -runs="${ADDIN_FUZZ_RUNS:-50000}" -seed=1 >"$BUILD/$target.log" 2>&1 ||
+    { tail -n 30 "$BUILD/$target.log"; failures=$((failures + 1)); }
+  grep -h '^Done' "$BUILD/$target.log" | sed "s/^/$target: /"
+done
+
 say "product DLLs"
 for arch in i686 x86_64; do
   "$ROOT/tests/e2e/scripts/dll_check.sh" "$arch-w64-mingw32-objdump" "$BUILD/$arch/component/com/AddIn.dll" ||

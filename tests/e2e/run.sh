@@ -22,11 +22,13 @@ ADDIN_DLL=$(winpath "$dll")
 ADDIN_DLL32=$(winpath "$BUILD/i686/component/com/AddIn.dll")
 step "test host" "$wine" "$dir/tests/e2e/e2e_host.exe" --gtest_brief=1
 step "differential test of the value rules" "$wine" "$dir/tests/e2e/differential.exe" --gtest_brief=1
+# Scripts are saved as cp1251 for their Cyrillic names; the console answers in cp866.
 cscript() {
-  LC_ALL=ru_RU.UTF-8 "$wine" cscript //nologo "$(winpath "$ROOT/tests/e2e/scripts/client.vbs")" | iconv -f cp866 -t utf-8
+  LC_ALL=ru_RU.UTF-8 "$wine" cscript //nologo "$(winpath "$ROOT/tests/e2e/scripts/$1")" | iconv -f cp866 -t utf-8
   return "${PIPESTATUS[0]}"
 }
-step "VBScript client" cscript
+step "VBScript client" cscript client.vbs
+step "VBScript week schedule" cscript schedule.vbs
 "$wine" regsvr32 /u /s "$(winpath "$dll")"
 if [ "$bits" = 64 ]; then
   other=""
