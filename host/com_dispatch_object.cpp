@@ -14,15 +14,26 @@ namespace {
 // MinGW's libuuid does not carry it.
 constexpr IID kIID_IDispatchEx = {0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
 
-// Argument VARIANTs of one Invoke, cleared when the call is over.
-struct VariantArray {
-  explicit VariantArray(size_t n) : v(n) {
-    for (auto& x : v) VariantInit(&x);
+// Argument VARIANTs of one Invoke, cleared when the call is over. The routines pass at most a
+// few arguments: those live on the stack.
+class VariantArray {
+ public:
+  explicit VariantArray(size_t n) : n_(n) {
+    if (n_ > kInline) heap_.resize(n_);
+    for (size_t i = 0; i < n_; ++i) VariantInit(&data()[i]);
   }
+  VariantArray(const VariantArray&) = delete;
   ~VariantArray() {
-    for (auto& x : v) VariantClear(&x);
+    for (size_t i = 0; i < n_; ++i) VariantClear(&data()[i]);
   }
-  std::vector<VARIANT> v;
+  VARIANT* data() { return n_ > kInline ? heap_.data() : inline_; }
+  VARIANT& operator[](size_t i) { return data()[i]; }
+
+ private:
+  static constexpr size_t kInline = 4;
+  size_t n_;
+  VARIANT inline_[kInline];
+  std::vector<VARIANT> heap_;
 };
 
 }  // namespace
@@ -30,7 +41,7 @@ struct VariantArray {
 ObjRef DispatchObject::Wrap(IDispatch* dispatch) { return ObjRef(new DispatchObject(dispatch)); }
 
 DISPID DispatchObject::Id(TextView member) {
-  auto it = ids_.find(Text(member));
+  auto it = ids_.find(member);
   if (it != ids_.end()) return it->second;
   Text name(member);
   LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(name.data())};
@@ -54,18 +65,18 @@ Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args,
   // late-bound host writes back into.
   VariantArray values(n), wire(n);
   for (size_t i = 0; i < n; ++i) {
-    VARIANT& slot = wire.v[n - 1 - i];  // DISPPARAMS holds the arguments last first
-    ToVariant(args[i], values.v[i]);
+    VARIANT& slot = wire[n - 1 - i];  // DISPPARAMS holds the arguments last first
+    ToVariant(args[i], values[i]);
     if (byRefMask & (1u << i)) {
       V_VT(&slot) = VT_VARIANT | VT_BYREF;
-      V_VARIANTREF(&slot) = &values.v[i];
+      V_VARIANTREF(&slot) = &values[i];
     } else {
-      slot = values.v[i];
-      VariantInit(&values.v[i]);  // moved into the wire array
+      slot = values[i];
+      VariantInit(&values[i]);  // moved into the wire array
     }
   }
   DISPID putId = DISPID_PROPERTYPUT;
-  DISPPARAMS params{wire.v.data(), nullptr, static_cast<UINT>(n), 0};
+  DISPPARAMS params{wire.data(), nullptr, static_cast<UINT>(n), 0};
   if (flags == DISPATCH_PROPERTYPUT) {
     params.rgdispidNamedArgs = &putId;
     params.cNamedArgs = 1;
@@ -83,7 +94,7 @@ Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args,
     throw RuntimeError::FromHost(hr, BstrText(info.bstrDescription));
   }
   for (size_t i = 0; i < n; ++i)
-    if (byRefMask & (1u << i)) args[i] = FromVariant(values.v[i]);
+    if (byRefMask & (1u << i)) args[i] = FromVariant(values[i]);
   return FromVariant(*result);
 }
 

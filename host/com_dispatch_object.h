@@ -33,9 +33,14 @@ class DispatchObject final : public HostObject {
   DISPID Id(TextView member);
   Value Invoke(TextView member, WORD flags, std::span<Value> args, std::uint32_t byRefMask);
 
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(TextView t) const noexcept { return std::hash<TextView>{}(t); }
+  };
+
   std::atomic<long> refs_{0};
   ComPtr<IDispatch> dispatch_;
-  std::unordered_map<Text, DISPID> ids_;
+  std::unordered_map<Text, DISPID, NameHash, std::equal_to<>> ids_;
 };
 
 }  // namespace addin::com

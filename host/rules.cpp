@@ -28,7 +28,20 @@ Int RoundedInRange(double x) {
   return static_cast<Int>(r);
 }
 
+// Plain decimal digits read the same in every locale: the common case (codes, fields of the week
+// schedule) needs no trip through the platform's parser.
+std::optional<double> PlainDigits(TextView t) {
+  if (t.empty() || t.size() > 15) return std::nullopt;
+  std::int64_t v = 0;
+  for (char16_t c : t) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    v = v * 10 + (c - u'0');
+  }
+  return static_cast<double>(v);
+}
+
 double NumberOfText(TextView t) {
+  if (auto plain = PlainDigits(t)) return *plain;
   auto n = numtext::ParseNumber(t);
   if (!n) throw RuntimeError(kTypeMismatch);
   if (std::isinf(*n)) throw RuntimeError(kOverflow);

@@ -1,5 +1,9 @@
 // Operation 26: today's quantity from the holder's week schedule, left in IsResult.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <ctime>
+#endif
 
 #include "component/routines.h"
 #include "schedule/clock.h"
@@ -13,14 +17,16 @@ WeekdayClock g_clock = LocalWeekday;
 }  // namespace
 
 int LocalWeekday() {
+#ifdef _WIN32
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return now.wDayOfWeek + 1;  // 0 is Sunday
+#else
   std::time_t now = std::time(nullptr);
   std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
   localtime_r(&now, &local);
-#endif
   return local.tm_wday + 1;
+#endif
 }
 
 WeekdayClock SetWeekdayClock(WeekdayClock clock) {

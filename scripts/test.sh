@@ -10,6 +10,10 @@ ctest --test-dir "$BUILD/native" -j "$JOBS" --output-on-failure >"$BUILD/native-
   { cat "$BUILD/native-tests.log"; failures=$((failures + 1)); }
 tail -n 3 "$BUILD/native-tests.log" | grep -E 'tests passed|failed' || true
 
+say "benchmarks run (figures: scripts/bench.sh)"
+"$BUILD/native/bench/schedule_bench" --benchmark_min_time=0.001 >"$BUILD/bench-smoke.log" 2>&1 ||
+  { cat "$BUILD/bench-smoke.log"; failures=$((failures + 1)); }
+
 say "fuzz targets, bounded"
 for target in schedule_fuzz; do
   "$BUILD/fuzz/fuzz/$target" -runs="${ADDIN_FUZZ_RUNS:-50000}" -seed=1 >"$BUILD/$target.log" 2>&1 ||

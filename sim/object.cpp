@@ -1,0 +1,89 @@
+#include "sim/object.h"
+
+#include <algorithm>
+
+namespace addin::sim {
+
+namespace {
+
+char16_t Fold(char16_t c) {
+  if (c >= u'A' && c <= u'Z') return c + 32;
+  if (c >= u'А' && c <= u'Я') return c + 32;
+  if (c == u'Ё') return u'ё';
+  return c;
+}
+
+}  // namespace
+
+Text FoldCase(TextView name) {
+  Text t(name);
+  std::transform(t.begin(), t.end(), t.begin(), Fold);
+  return t;
+}
+
+bool CaseFoldLess::operator()(TextView a, TextView b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char16_t x, char16_t y) { return Fold(x) < Fold(y); });
+}
+
+void Object::Enter(const char16_t* kind, TextView member) {
+  if (logging) log.push_back(Text(kind) + u" " + Text(member));
+  ++calls;
+  if ((failAt && failAt(calls)) || (!failing.empty() && !CaseFoldLess{}(member, failing) && !CaseFoldLess{}(failing, member)))
+    throw RuntimeError::FromHost(kInjectedFailure, u"injected failure of " + Text(member));
+}
+
+Value Object::Get(TextView member) {
+  Enter(u"get", member);
+  if (auto m = methods.find(member); m != methods.end()) return m->second({});
+  auto it = members.find(member);
+  if (it == members.end()) throw RuntimeError::FromHost(kUnknownName, u"no member " + Text(member));
+  return it->second;
+}
+
+void Object::Set(TextView member, const Value& value) {
+  Enter(u"set", member);
+  auto it = members.find(member);
+  if (it != members.end()) it->second = value;
+  else members.emplace(Text(member), value);
+}
+
+Value Object::Call(TextView member, std::span<Value> args, std::uint32_t) {
+  Enter(u"call", member);
+  auto m = methods.find(member);
+  if (m != methods.end()) return m->second(args);
+  if (args.empty()) {
+    if (auto it = members.find(member); it != members.end()) return it->second;
+  }
+  throw RuntimeError::FromHost(kUnknownName, u"no method " + Text(member));
+}
+
+}  // namespace addin::sim
+
+namespace addin {
+
+void PrintTo(const Value& v, std::ostream* os) {
+  static const char* const kinds[] = {"Empty", "Null", "Bool", "I2",   "I4",    "R8",
+                                      "Cy",    "Date", "Text", "Object", "Opaque"};
+  *os << kinds[static_cast<int>(v.kind())];
+  switch (v.kind()) {
+    case Value::Kind::Bool: *os << ' ' << v.AsBool(); break;
+    case Value::Kind::I2: *os << ' ' << v.AsI2(); break;
+    case Value::Kind::I4: *os << ' ' << v.AsI4(); break;
+    case Value::Kind::R8: *os << ' ' << v.AsR8(); break;
+    case Value::Kind::Date: *os << ' ' << v.AsDate(); break;
+    case Value::Kind::Text: {
+      *os << " \"";
+      for (char16_t c : v.AsText()) {  // UTF-8 for the reader
+        if (c < 0x80) *os << static_cast<char>(c);
+        else if (c < 0x800) *os << static_cast<char>(0xC0 | (c >> 6)) << static_cast<char>(0x80 | (c & 0x3F));
+        else *os << static_cast<char>(0xE0 | (c >> 12)) << static_cast<char>(0x80 | ((c >> 6) & 0x3F)) << static_cast<char>(0x80 | (c & 0x3F));
+      }
+      *os << '"';
+      break;
+    }
+    default: break;
+  }
+}
+
+}  // namespace addin

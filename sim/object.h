@@ -1,0 +1,65 @@
+// The simulated host's basic object: members in a table, methods as callbacks, every call logged,
+// references counted, and any call made to fail on request. Member names are matched without
+// regard to letter case (Latin and Cyrillic), as the platform matches them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "host/runtime_error.h"
+#include "host/value.h"
+
+namespace addin::sim {
+
+// Orders names with letter case folded: "Код" and "код" are one member.
+struct CaseFoldLess {
+  bool operator()(TextView a, TextView b) const;
+  using is_transparent = void;
+};
+Text FoldCase(TextView name);
+
+class Object : public HostObject {
+ public:
+  using Method = std::function<Value(std::span<Value> args)>;
+
+  Object() = default;
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+  virtual ~Object() = default;
+
+  void AddRef() noexcept override { ++refs; }
+  void Release() noexcept override { --refs; }  // the owner (a test, a model) keeps it alive
+
+  Value Get(TextView member) override;
+  void Set(TextView member, const Value& value) override;
+  Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) override;
+
+  // The unknown-member failure, as the platform's dispatch reports it.
+  static constexpr Status kUnknownName = static_cast<Status>(0x80020006U);  // DISP_E_UNKNOWNNAME
+  static constexpr Status kInjectedFailure = static_cast<Status>(0x80004005U);  // E_FAIL
+
+  long refs = 0;
+  std::map<Text, Value, CaseFoldLess> members;
+  std::map<Text, Method, CaseFoldLess> methods;
+  std::vector<Text> log;  // "get X", "set X", "call X"
+  bool logging = true;    // benchmarks switch the log off
+  Text failing;           // a member whose every call fails
+  // Called before every call with its number (1, 2, ...); returning true makes the call fail.
+  std::function<bool(long)> failAt;
+  long calls = 0;
+
+ protected:
+  // Entered before each call is carried out: logs it and fails it on request.
+  void Enter(const char16_t* kind, TextView member);
+};
+
+}  // namespace addin::sim
+
+namespace addin {
+// How a value shows in a failed test expectation.
+void PrintTo(const Value& v, std::ostream* os);
+}  // namespace addin
