@@ -8,9 +8,7 @@ say() { printf '== %s\n' "$*" >&2; }
 
 configure_and_build() {  # name, extra cmake arguments...
   local name=$1; shift
-  if [ ! -f "$BUILD/$name/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$BUILD/$name" -G Ninja "$@" >/dev/null
-  fi
+  cmake -S "$ROOT" -B "$BUILD/$name" -G Ninja "$@" >/dev/null
   ninja -C "$BUILD/$name" -j "$JOBS" >/dev/null || ninja -C "$BUILD/$name" -j 1
 }
 
