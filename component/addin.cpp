@@ -28,6 +28,15 @@ constexpr Method kMethods[LastMethod] = {{u"Execute,Выполнить", 9, fals
 constexpr const char16_t* kExtensionName = u"Security";
 constexpr const char16_t* kInfo = u"1000";
 
+// The index of the first entry whose English or Russian name is exactly `name`, or -1.
+template <class Entry, size_t N>
+std::int32_t FindByName(const Entry (&table)[N], TextView name) {
+  for (size_t i = 0; i < N; ++i)
+    for (std::int32_t alias : {0, 1})
+      if (name == SplitNamePair(table[i].namePair, alias)) return static_cast<std::int32_t>(i);
+  return -1;
+}
+
 bool IsProp(std::int32_t n) { return n >= 0 && n < LastProp; }
 bool IsMethod(std::int32_t n) { return n >= 0 && n < LastMethod; }
 
@@ -82,12 +91,7 @@ Status AddIn::GetNProps(std::int32_t& props) noexcept {
 // Property 1 is found by its names too: it is counted, listed, readable and writable, so a script
 // that names it gets the property (reading Null, writing ignored) rather than a missing member.
 Status AddIn::FindProp(TextView propName, std::int32_t& propNum) noexcept {
-  return Guard([&] {
-    propNum = -1;
-    for (std::int32_t i = LastProp - 1; i >= 0; --i)
-      for (std::int32_t alias : {0, 1})
-        if (propName == SplitNamePair(kProps[i].namePair, alias)) propNum = i;
-  });
+  return Guard([&] { propNum = FindByName(kProps, propName); });
 }
 
 Status AddIn::GetPropName(std::int32_t propPos, std::int32_t propAlias, Text& propName) noexcept {
@@ -119,12 +123,7 @@ Status AddIn::GetNMethods(std::int32_t& num) noexcept {
 }
 
 Status AddIn::FindMethod(TextView methName, std::int32_t& methPos) noexcept {
-  return Guard([&] {
-    methPos = -1;
-    for (std::int32_t i = 0; i < LastMethod && methPos < 0; ++i)
-      for (std::int32_t alias : {0, 1})
-        if (methName == SplitNamePair(kMethods[i].namePair, alias)) methPos = i;
-  });
+  return Guard([&] { methPos = FindByName(kMethods, methName); });
 }
 
 Status AddIn::GetMethodName(std::int32_t methPos, std::int32_t methAlias, Text& methName) noexcept {

@@ -6,20 +6,13 @@
 #include "host/numtext.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
+#include "test_support.h"
 
 namespace addin {
 namespace {
 
 // The run-time error a call raises, or 0.
-template <class F>
-int ErrorOf(F&& f) {
-  try {
-    f();
-    return 0;
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-}
+using test::ErrorOf;
 
 struct IntCase {
   Value in;

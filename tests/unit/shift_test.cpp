@@ -4,20 +4,13 @@
 #include <random>
 
 #include "host/runtime_error.h"
+#include "test_support.h"
 #include "schedule/shift.h"
 
 namespace addin {
 namespace {
 
-template <class F>
-int ErrorOf(F&& f) {
-  try {
-    f();
-    return 0;
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-}
+using test::ErrorOf;
 
 TEST(Shift, MaskTable) {
   EXPECT_EQ(kMaskTable[0], 1);
