@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/rules.h"
+
 namespace addin::sim {
 
 namespace {
@@ -24,6 +26,66 @@ Text FoldCase(TextView name) {
 bool CaseFoldLess::operator()(TextView a, TextView b) const {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                       [](char16_t x, char16_t y) { return Fold(x) < Fold(y); });
+}
+
+namespace {
+
+bool IsNumber(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::Bool:
+    case Value::Kind::I2:
+    case Value::Kind::I4:
+    case Value::Kind::R8:
+    case Value::Kind::Cy: return true;
+    default: return false;
+  }
+}
+
+int Rank(const Value& v) {
+  if (v.IsEmpty() || v.IsNull()) return 0;
+  if (IsNumber(v)) return 1;
+  if (v.IsText()) return 2;
+  if (v.kind() == Value::Kind::Date) return 3;
+  return 4;
+}
+
+template <class T>
+int Order(const T& a, const T& b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+}  // namespace
+
+bool SameValue(const Value& a, const Value& b) {
+  if (IsNumber(a) && IsNumber(b)) return ToNumber(a) == ToNumber(b);
+  return a == b;
+}
+
+int CompareForSort(const Value& a, const Value& b) {
+  const int ra = Rank(a), rb = Rank(b);
+  if (ra != rb) return Order(ra, rb);
+  switch (ra) {
+    case 1: return Order(ToNumber(a), ToNumber(b));
+    case 2: {
+      int folded = CaseFoldLess{}(a.AsText(), b.AsText()) ? -1 : (CaseFoldLess{}(b.AsText(), a.AsText()) ? 1 : 0);
+      return folded != 0 ? folded : Order(a.AsText(), b.AsText());
+    }
+    case 3: return Order(a.AsDate(), b.AsDate());
+    case 4: {
+      auto* x = dynamic_cast<Object*>(a.AsObject().get());
+      auto* y = dynamic_cast<Object*>(b.AsObject().get());
+      if (!x || !y || x == y) return 0;
+      for (const char16_t* key : {u"ДатаДок", u"Код", u"НомерДок", u"Наименование"}) {
+        auto ix = x->members.find(key), iy = y->members.find(key);
+        if (ix == x->members.end() || iy == y->members.end()) continue;
+        const bool ex = ix->second == Value::Str(u""), ey = iy->second == Value::Str(u"");
+        if (ex != ey) return ex ? -1 : 1;  // the empty reference first
+        if (int r = CompareForSort(ix->second, iy->second)) return r;
+      }
+      return 0;
+    }
+    default: return 0;
+  }
 }
 
 void Object::Enter(const char16_t* kind, TextView member) {

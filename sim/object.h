@@ -22,6 +22,16 @@ struct CaseFoldLess {
 };
 Text FoldCase(TextView name);
 
+// Values as the platform compares them in searches: numbers by value whatever their type,
+// references by identity, the rest by kind and content.
+bool SameValue(const Value& a, const Value& b);
+
+// The order of a sort, as the simulated platform sorts (the platform leaves it unstated):
+// Empty first, then numbers by value, texts (letter case folded, then exact), dates, and
+// references last, by their "ДатаДок", "Код", "НомерДок" and "Наименование" in that order,
+// whichever they have; the empty reference, whose "Код" is "", sorts before the others.
+int CompareForSort(const Value& a, const Value& b);
+
 class Object : public HostObject {
  public:
   using Method = std::function<Value(std::span<Value> args)>;
@@ -37,6 +47,12 @@ class Object : public HostObject {
   Value Get(TextView member) override;
   void Set(TextView member, const Value& value) override;
   Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) override;
+
+  // Lets go of every value held, so that objects can be destroyed in any order.
+  virtual void DropReferences() {
+    members.clear();
+    methods.clear();
+  }
 
   // The unknown-member failure, as the platform's dispatch reports it.
   static constexpr Status kUnknownName = static_cast<Status>(0x80020006U);  // DISP_E_UNKNOWNNAME

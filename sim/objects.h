@@ -1,0 +1,127 @@
+// The platform's objects as the routines use them, in memory. Every object lives as long as the
+// model that made it; references are counted, never owning.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "sim/object.h"
+
+namespace addin::sim {
+
+class Model;
+
+// A catalogue element or an enumeration value: a reference whose attributes are members.
+// "ТекущийЭлемент" gives the element itself, "Выбран" 1 (0 for the empty reference).
+class Element : public Object {
+ public:
+  explicit Element(bool empty = false);
+  bool empty() const { return empty_; }
+  Value Get(TextView member) override;
+
+ private:
+  bool empty_;
+};
+
+// A catalogue object: a selection walked in code order or in the catalogue's own order, and a
+// current element whose attributes the catalogue answers for.
+class Catalogue : public Object {
+ public:
+  Catalogue();
+  std::vector<Element*> elements;  // in the order they were entered
+  Value Get(TextView member) override;
+
+ private:
+  std::vector<Element*> selection_;
+  size_t next_ = 0;
+  bool codeOrder_ = false;
+  Element* current_ = nullptr;
+};
+
+// A sales invoice: header attributes as members, lines of item and quantity.
+class Document : public Object {
+ public:
+  Document(Model& model, bool empty = false);
+  Value Get(TextView member) override;
+  struct Line {
+    Element* item;
+    double quantity;
+  };
+  std::vector<Line> lines;
+  bool posted = false, deleted = false;
+  double date = 0;
+
+ private:
+  Model& model_;
+  bool empty_;
+};
+
+class ValueList : public Object {
+ public:
+  ValueList();
+  std::vector<Value> values;
+  void DropReferences() override {
+    values.clear();
+    Object::DropReferences();
+  }
+};
+
+// A value table: named columns, rows of cells, one current row.
+class ValueTable : public Object {
+ public:
+  explicit ValueTable(Model& model);
+  Value Get(TextView member) override;
+  void Set(TextView member, const Value& value) override;
+  std::vector<Text> columns;
+  std::vector<std::vector<Value>> rows;
+  long current = -1;  // index into rows
+  void DropReferences() override {
+    rows.clear();
+    Object::DropReferences();
+  }
+
+ private:
+  size_t Column(TextView name) const;  // index, or columns.size()
+  Model& model_;
+};
+
+// The spreadsheet table and its pieces.
+class Area : public Object {
+ public:
+  Area();
+  Text name;
+  std::vector<int> border;  // left, top, right, bottom, when set
+  long long color = -1;     // when set
+  std::vector<Value> details;  // the details list's content when it was handed over
+  bool hasDetails = false;
+  void DropReferences() override {
+    details.clear();
+    Object::DropReferences();
+  }
+};
+
+class Section : public Object {
+ public:
+  Section(Model& model, TextView name, const std::vector<Text>& areaNames);
+  Text name;
+  std::vector<Area*> areas;
+};
+
+class Sheet : public Object {
+ public:
+  explicit Sheet(Model& model);
+  // The sheet's template: section name -> area names.
+  std::vector<std::pair<Text, std::vector<Text>>> sections;
+  std::vector<std::vector<Section*>> lines;  // what was output, line by line
+
+ private:
+  Model& model_;
+};
+
+class Connection : public Object {
+ public:
+  explicit Connection(Model& model);
+  std::vector<Text> statusLines;
+};
+
+}  // namespace addin::sim
