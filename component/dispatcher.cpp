@@ -34,7 +34,7 @@ constexpr Route kRoutes[] = {
     {37, {{{1, O}}}, 1, UnpackWeekSchedule},
     {41, {{{1, R}, {5, O}, {4, O}, {3, O}, {2, O}}}, 5, nullptr},
     {26, {{{1, O}}}, 1, GetTodayQuantity},
-    {13, {{{1, R}, {5, R}, {8, O}, {7, O}, {6, O}, {4, O}, {3, O}, {2, O}}}, 8, nullptr},
+    {13, {{{1, R}, {5, R}, {8, O}, {7, O}, {6, O}, {4, O}, {3, O}, {2, O}}}, 8, BuildDeliverySheet},
 };
 // Operations 62 to 70, both ends included: the code as a 16-bit integer, element 1 by value.
 constexpr Route kSettingsRoute = {0, {{{1, V}}}, 1, SetComponentSetting};

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "host/calendar.h"
 #include "host/numtext.h"
 
 namespace addin::numtext {
@@ -20,31 +21,6 @@ std::string Narrow(TextView t) {  // only ASCII matters to the grammar; anything
 Text Widen(const std::string& s) { return Text(s.begin(), s.end()); }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// Days from 1 March of year 0 of the proleptic Gregorian calendar (H. Hinnant's algorithm).
-long DaysFromCivil(long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long>(doe) - 719468;
-}
-
-void CivilFromDays(long z, long& y, unsigned& m, unsigned& d) {
-  z += 719468;
-  const long era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  y = static_cast<long>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = doy - (153 * mp + 2) / 5 + 1;
-  m = mp < 10 ? mp + 3 : mp - 9;
-  y += m <= 2;
-}
-
-const long kEpoch = DaysFromCivil(1899, 12, 30);
 
 }  // namespace
 
@@ -120,12 +96,9 @@ std::optional<double> ParseDate(TextView text) {
     if (hh > 23 || mm > 59 || ss > 59) return std::nullopt;
   }
   if (m < 1 || m > 12 || d < 1 || y < 100 || y > 9999) return std::nullopt;
-  long days = DaysFromCivil(y, m, d);
-  long ny;
-  unsigned nm, nd;
-  CivilFromDays(days, ny, nm, nd);
-  if (static_cast<int>(nd) != d) return std::nullopt;  // 31.02 and the like
-  double serial = static_cast<double>(days - kEpoch);
+  const long days = SerialOfCivil(y, m, d);
+  if (static_cast<int>(CivilOfSerial(days).day) != d) return std::nullopt;  // 31.02 and the like
+  double serial = static_cast<double>(days);
   double time = (hh * 3600 + mm * 60 + ss) / 86400.0;
   return serial < 0 ? serial - time : serial + time;
 }
@@ -137,12 +110,8 @@ Text FormatDate(double serial) {
     seconds = 0;
     whole += serial < 0 ? -1 : 1;
   }
-  long y;
-  unsigned m, d;
-  CivilFromDays(static_cast<long>(whole) + kEpoch, y, m, d);
+  std::string s = Narrow(DayText(whole));
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%02u.%02u.%04ld", d, m, y);
-  std::string s = buf;
   if (seconds != 0) {
     std::snprintf(buf, sizeof buf, " %ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
     s += buf;

@@ -11,6 +11,7 @@
 
 #include "host/numtext.h"
 #include "host/rules.h"
+#include "host/utf.h"
 #include "sim/query.h"
 
 namespace addin::sim {
@@ -18,25 +19,6 @@ namespace addin::sim {
 namespace {
 
 using nlohmann::json;
-
-Text Utf16(const std::string& s) {
-  Text out;
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = s[i];
-    const int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
-    char32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-    for (int k = 1; k < len && i + k < s.size(); ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
-    i += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
 
 Element& NewElement(Model& m, Catalogue& c, Value code, Text name) {
   Element& e = m.Make<Element>();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/rules.h"
+#include "host/utf.h"
 
 namespace addin::sim {
 
@@ -134,16 +135,7 @@ void PrintTo(const Value& v, std::ostream* os) {
     case Value::Kind::I4: *os << ' ' << v.AsI4(); break;
     case Value::Kind::R8: *os << ' ' << v.AsR8(); break;
     case Value::Kind::Date: *os << ' ' << v.AsDate(); break;
-    case Value::Kind::Text: {
-      *os << " \"";
-      for (char16_t c : v.AsText()) {  // UTF-8 for the reader
-        if (c < 0x80) *os << static_cast<char>(c);
-        else if (c < 0x800) *os << static_cast<char>(0xC0 | (c >> 6)) << static_cast<char>(0x80 | (c & 0x3F));
-        else *os << static_cast<char>(0xE0 | (c >> 12)) << static_cast<char>(0x80 | ((c >> 6) & 0x3F)) << static_cast<char>(0x80 | (c & 0x3F));
-      }
-      *os << '"';
-      break;
-    }
+    case Value::Kind::Text: *os << " \"" << Utf8(v.AsText()) << '"'; break;
     default: break;
   }
 }

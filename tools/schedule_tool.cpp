@@ -13,6 +13,7 @@
 
 #include "host/rules.h"
 #include "host/runtime_error.h"
+#include "host/utf.h"
 #include "schedule/week_schedule.h"
 #include "settings/settings.h"
 
@@ -21,26 +22,6 @@ using namespace addin;
 namespace {
 
 const char* const kDayNames[kDays] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-
-Text Utf16(const std::string& s) {  // UTF-8 in, UTF-16 out
-  Text out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = s[i];
-    char32_t cp;
-    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
-    cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-    for (int k = 1; k < len && i + k < s.size(); ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
-    i += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
 
 std::string Ascii(const Text& t) { return std::string(t.begin(), t.end()); }  // digits only
 

@@ -1,0 +1,112 @@
+#include "sim/html.h"
+
+#include <cstdio>
+
+#include "host/rules.h"
+#include "host/utf.h"
+
+namespace addin::sim {
+
+namespace {
+
+std::string Escape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// How a value of a details list reads: a reference by its name or number, the rest as text.
+std::string Shown(const Value& v) {
+  if (v.IsObject()) {
+    auto* o = dynamic_cast<Object*>(v.AsObject().get());
+    if (o) {
+      for (const char16_t* key : {u"Наименование", u"НомерДок"}) {
+        auto it = o->members.find(key);
+        if (it != o->members.end() && it->second.IsText()) return Utf8(it->second.AsText());
+      }
+      return "(empty reference)";
+    }
+    return "(object)";
+  }
+  try {
+    return v.IsText() && v.AsText().empty() ? "\"\"" : Utf8(ToText(v));
+  } catch (const RuntimeError&) {
+    return "(value)";
+  }
+}
+
+// Border line types: 0 none, 3 a thin line, 4 a thick one, any other a dotted line.
+std::string BorderSide(int type) {
+  switch (type) {
+    case 0: return "none";
+    case 3: return "1px solid #555";
+    case 4: return "2px solid #222";
+    default: return "1px dotted #777";
+  }
+}
+
+}  // namespace
+
+std::string RenderSheet(const Sheet& sheet, const std::string& title, const std::string& footer) {
+  std::string html =
+      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + Escape(title) +
+      "</title>\n<style>\n"
+      "body{font:13px sans-serif;margin:16px}\n"
+      "table.sheet{border-collapse:collapse}\n"
+      "td.section{padding:0;vertical-align:top}\n"
+      ".areas{display:flex}\n"
+      ".area{min-width:2.5em;min-height:1.4em;padding:2px 4px;box-sizing:border-box;white-space:nowrap;"
+      "border:1px solid #eee}\n"
+      ".area[data-area=\"Документ\"]{min-width:16em;max-width:22em;overflow:hidden;text-overflow:ellipsis}\n"
+      ".area[data-area=\"Район\"]{min-width:12em;font-weight:bold}\n"
+      ".area[data-area=\"Часы\"]{min-width:7em;color:#333}\n"
+      ".area[title]{cursor:help}\n"
+      "</style></head><body>\n<h1>" +
+      Escape(title) + "</h1>\n<table class=\"sheet\">\n";
+  for (const auto& line : sheet.lines) {
+    html += "<tr>";
+    for (const Section* section : line) {
+      html += "<td class=\"section\" data-section=\"" + Escape(Utf8(section->name)) + "\"><div class=\"areas\">";
+      for (const Area* area : section->areas) {
+        std::string style;
+        if (area->border.size() == 4) {
+          const char* sides[] = {"left", "top", "right", "bottom"};
+          for (int i = 0; i < 4; ++i) style += std::string("border-") + sides[i] + ":" + BorderSide(area->border[i]) + ";";
+        }
+        if (area->color >= 0) {  // the platform's colours are 0x00BBGGRR
+          char rgb[16];
+          std::snprintf(rgb, sizeof rgb, "#%02x%02x%02x", static_cast<unsigned>(area->color & 0xFF),
+                        static_cast<unsigned>((area->color >> 8) & 0xFF), static_cast<unsigned>((area->color >> 16) & 0xFF));
+          style += std::string("background:") + rgb + ";";
+        }
+        html += "<div class=\"area\" data-area=\"" + Escape(Utf8(area->name)) + "\"";
+        if (area->color >= 0) html += " data-color=\"" + std::to_string(area->color) + "\"";
+        if (!style.empty()) html += " style=\"" + style + "\"";
+        if (area->hasDetails) {
+          std::string details;
+          for (const Value& v : area->details) details += (details.empty() ? "" : " | ") + Shown(v);
+          html += " title=\"" + Escape(details) + "\"";
+        }
+        auto text = area->members.find(u"Текст");
+        const bool shown = text != area->members.end() && !(text->second.IsText() && text->second.AsText().empty());
+        html += ">" + Escape(shown ? Shown(text->second) : "") + "</div>";
+      }
+      html += "</div></td>";
+    }
+    html += "</tr>\n";
+  }
+  html += "</table>\n";
+  if (!footer.empty()) html += "<p class=\"footer\">" + Escape(footer) + "</p>\n";
+  html += "</body></html>\n";
+  return html;
+}
+
+}  // namespace addin::sim

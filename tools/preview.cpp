@@ -1,0 +1,63 @@
+// Renders a day's delivery sheet to HTML without the platform: the day file's objects in the
+// simulated host, the settings and operation 13 through the same dispatcher the DLL uses.
+//
+//   preview --day FILE [--date DD.MM.YYYY] --out FILE.html
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "component/addin.h"
+#include "host/numtext.h"
+#include "host/rules.h"
+#include "host/utf.h"
+#include "sim/day_run.h"
+#include "sim/html.h"
+
+using namespace addin;
+
+int main(int argc, char** argv) {
+  std::string day, date, out;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--day")) day = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--date")) date = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--out")) out = argv[i + 1];
+  }
+  if (day.empty() || out.empty() || argc % 2 == 0) {
+    std::fprintf(stderr, "usage: preview --day FILE [--date DD.MM.YYYY] --out FILE.html\n");
+    return 2;
+  }
+  try {
+    auto model = sim::LoadDay(day);
+    double workingDate = -1;
+    if (!date.empty()) {
+      auto d = numtext::ParseDate(Utf16(date));
+      if (!d) throw std::runtime_error("--date " + date + ": expected DD.MM.YYYY");
+      workingDate = *d;
+    }
+    AddIn component;
+    component.Init(ObjRef(&model->connection));
+    for (auto& call : sim::DeliverySheetCalls(*model, workingDate)) {
+      ParamArray params{1, 0, call.params};
+      const Status status = component.CallAsProc(methExecute, &params);
+      if (status != kOk) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(status));
+        throw std::runtime_error("Execute " + call.what + " failed with status " + hex);
+      }
+    }
+    const std::string status = model->connection.statusLines.empty() ? "" : Utf8(model->connection.statusLines.back());
+    const std::string result = Utf8(ToText(component.result()));
+    component.Done();
+    std::ofstream file(out, std::ios::binary);
+    file << sim::RenderSheet(model->sheet, "Лист доставки на " + (date.empty() ? Utf8(model->workingDate) : date),
+                             "Строка состояния: " + status + ". Результат: " + result + ".");
+    if (!file) throw std::runtime_error(out + ": cannot be written");
+    std::printf("status line: %s\nIsResult: %s\nsheet: %s\n", status.c_str(), result.c_str(), out.c_str());
+    return 0;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "preview: %s\n", e.what());
+    return 1;
+  }
+}
