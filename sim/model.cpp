@@ -161,6 +161,11 @@ Text Model::NextNumber(TextView prefix) {
   return number;
 }
 
+void Model::ForgetObjectsSince(size_t count) {
+  for (size_t i = count; i < objects_.size(); ++i) objects_[i]->DropReferences();
+  details.values.clear();
+}
+
 std::vector<long> Model::RefCounts() const {
   std::vector<long> counts;
   for (auto& o : objects_) counts.push_back(o->refs);

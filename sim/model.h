@@ -67,6 +67,10 @@ class Model {
   // The objects whose count differs from `before` (objects made since count from 0), as
   // "kind #index: before -> now" lines: references taken and not given back.
   std::vector<std::string> Unbalanced(const std::vector<long>& before) const;
+  // What the platform lets go of once a run's results have been looked at: the references the
+  // objects made since `count` objects existed hold, and the details list's values. After that
+  // every count is back to what it was before the run unless a reference was not given back.
+  void ForgetObjectsSince(size_t count);
   // Every object the model owns, in the order made.
   const std::vector<std::unique_ptr<Object>>& objects() const { return objects_; }
 
