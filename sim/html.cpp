@@ -63,11 +63,12 @@ std::string RenderSheet(const Sheet& sheet, const std::string& title, const std:
       "table.sheet{border-collapse:collapse}\n"
       "td.section{padding:0;vertical-align:top}\n"
       ".areas{display:flex}\n"
-      ".area{min-width:2.5em;min-height:1.4em;padding:2px 4px;box-sizing:border-box;white-space:nowrap;"
-      "border:1px solid #eee}\n"
-      ".area[data-area=\"Документ\"]{min-width:16em;max-width:22em;overflow:hidden;text-overflow:ellipsis}\n"
-      ".area[data-area=\"Район\"]{min-width:12em;font-weight:bold}\n"
-      ".area[data-area=\"Часы\"]{min-width:7em;color:#333}\n"
+      ".area{flex:none;width:3.5em;height:1.5em;padding:2px 4px;box-sizing:border-box;white-space:nowrap;"
+      "overflow:hidden;text-overflow:ellipsis;border:1px solid #eee}\n"
+      ".area[data-area=\"Часы\"]{width:8em;color:#333}\n"
+      ".area[data-area=\"Документ\"]{width:20em}\n"
+      ".area[data-area=\"Метка\"],.area[data-area=\"МеткаЗоны\"]{width:1.7em;text-align:center}\n"
+      ".area[data-area=\"Район\"]{width:29.8em;font-weight:bold}\n"
       ".area[title]{cursor:help}\n"
       "</style></head><body>\n<h1>" +
       Escape(title) + "</h1>\n<table class=\"sheet\">\n";
