@@ -18,12 +18,15 @@ using namespace delivery;
 
 Value Obj(const HostObject& o) { return Value::Obj(ObjRef(const_cast<HostObject*>(&o))); }
 
-HostObject& ObjectIn(const Value& v) {
+// The object a value holds, with a reference of its own: a host object handed out by a call
+// lives only as long as some reference to it.
+ObjRef ObjectIn(const Value& v) {
   if (!v.IsObject()) throw RuntimeError(kObjectRequired);
-  return *v.AsObject();
+  return v.AsObject();
 }
 
 Value Call(HostObject& o, TextView member, std::vector<Value> args = {}) { return o.Call(member, args); }
+Value Call(const ObjRef& o, TextView member, std::vector<Value> args = {}) { return o->Call(member, args); }
 
 // A code as the cells compare it: numbers by value, texts exactly; a number never equals a text.
 struct CodeKey {
@@ -53,10 +56,12 @@ class Run {
  public:
   explicit Run(Operands& op)
       : op_(op),
-        sheet_(ObjectIn(*op.byRef[1])),
+        sheetRef_(ObjectIn(*op.byRef[1])),
+        detailsRef_(ObjectIn(*op.byRef[5])),
+        sheet_(*sheetRef_),
         zoneMarks_(op.Obj(2)),
         documentMarks_(op.Obj(3)),
-        details_(ObjectIn(*op.byRef[5])),
+        details_(*detailsRef_),
         zones_(op.Obj(7)),
         slots_(op.Obj(8)) {}
 
@@ -95,21 +100,18 @@ class Run {
     Call(*connection, u"SetStatusLine", {Value::Str(text)});
   }
   Value Eval(const char16_t* expression) { return Call(*app_, u"EvalExpr", {Value::Str(expression)}); }
-  HostObject& Constants() {
-    constants_ = app_->Get(u"Константа");
-    return ObjectIn(constants_);
-  }
+  ObjRef Constants() { return ObjectIn(app_->Get(u"Константа")); }
 
   void OutputHeader() {
     SelectInCodeOrder(zones_);
     while (NextElement(zones_)) {
       const Value section = Call(sheet_, u"ПолучитьСекцию", {Value::Str(kHeaderSection)});
       const Value zone = Call(zones_, u"ТекущийЭлемент");
-      ObjRef area = Area(ObjectIn(section), u"Район");
+      ObjRef area = Area(*ObjectIn(section), u"Район");
       area->Set(u"Текст", Value::Str(ToText(zones_.Get(u"Наименование"))));
       Details({Value::Str(u"Зона"), zone});
       AreaDetails(*area);
-      area = Area(ObjectIn(section), u"МеткаЗоны");
+      area = Area(*ObjectIn(section), u"МеткаЗоны");
       area->Set(u"Текст", Value::Str(Equals(Call(zoneMarks_, u"НайтиЗначение", {zone}), 0) ? u"-" : u"+"));
       Details({Value::Str(u"МеткаЗоны"), zone});
       AreaDetails(*area);
@@ -120,29 +122,30 @@ class Run {
   void GatherDeliveryRows() {
     // The flagged code list: the code of the constant "Вода", then every flagged item's code.
     const Value flaggedQuery = Eval(u"СоздатьОбъект(\"Запрос\")");
-    Call(ObjectIn(flaggedQuery), u"Выполнить", {Value::Str(kFlaggedItemsQuery)});
-    Text flagged = u"~" + ToText(ObjectIn(Constants().Get(u"Вода")).Get(u"Код"));
-    while (Equals(Call(ObjectIn(flaggedQuery), u"Группировка", {Value::I4(1)}), 1))
-      flagged += u"~" + ToText(ObjectIn(ObjectIn(flaggedQuery).Get(u"Номенклатура")).Get(u"Код"));
+    const ObjRef flaggedItems = ObjectIn(flaggedQuery);
+    Call(flaggedItems, u"Выполнить", {Value::Str(kFlaggedItemsQuery)});
+    Text flagged = u"~" + ToText(ObjectIn(Constants()->Get(u"Вода"))->Get(u"Код"));
+    while (Equals(Call(flaggedItems, u"Группировка", {Value::I4(1)}), 1))
+      flagged += u"~" + ToText(ObjectIn(flaggedItems->Get(u"Номенклатура"))->Get(u"Код"));
     flagged += u"~";
 
     // The deposit code: 0 when the codes of "Залог" and "Вода" are the same number. A text code
     // goes into the query as a literal, so that no code can change the query's structure.
-    HostObject& constants = Constants();
-    const double deposit = ToNumber(ObjectIn(constants.Get(u"Залог")).Get(u"Код"));
-    const double water = ToNumber(ObjectIn(constants.Get(u"Вода")).Get(u"Код"));
+    const ObjRef constants = Constants();
+    const double deposit = ToNumber(ObjectIn(constants->Get(u"Залог"))->Get(u"Код"));
+    const double water = ToNumber(ObjectIn(constants->Get(u"Вода"))->Get(u"Код"));
     Text depositCode = u"0";
     if (deposit != water) {
-      const Value code = ObjectIn(constants.Get(u"Залог")).Get(u"Код");
+      const Value code = ObjectIn(constants->Get(u"Залог"))->Get(u"Код");
       depositCode = code.IsText() ? QueryLiteral(code.AsText()) : ToText(code);
     }
 
     const Value invoiceQuery = Eval(u"СоздатьОбъект(\"Запрос\")");
-    HostObject& q = ObjectIn(invoiceQuery);
+    HostObject& q = *ObjectIn(invoiceQuery);  // invoiceQuery holds it
     Call(q, u"Выполнить", {Value::Str(InvoiceQueryText(Settings().workingDate, flagged, depositCode))});
 
     rowsTable_ = Eval(u"СоздатьОбъект(\"ТаблицаЗначений\")");
-    HostObject& rows = ObjectIn(rowsTable_);
+    HostObject& rows = *ObjectIn(rowsTable_);  // rowsTable_ holds it
     for (const char16_t* column : {u"Докум", u"Часы", u"Зона", u"КолВоды", u"КолБут"})
       Call(rows, u"НоваяКолонка", {Value::Str(column)});
     while (Equals(Call(q, u"Группировка", {Value::I4(1)}), 1)) {
@@ -164,8 +167,8 @@ class Run {
       std::vector<Value> number = {Value::I4(n)};
       rows.Call(u"ПолучитьСтрокуПоНомеру", number, 1);
       DeliveryRow row{rows.Get(u"Докум"), {}, {}};
-      const CodeKey slot = KeyOf(ObjectIn(rows.Get(u"Часы")).Get(u"Код"));
-      const CodeKey zone = KeyOf(ObjectIn(rows.Get(u"Зона")).Get(u"Код"));
+      const CodeKey slot = KeyOf(ObjectIn(rows.Get(u"Часы"))->Get(u"Код"));
+      const CodeKey zone = KeyOf(ObjectIn(rows.Get(u"Зона"))->Get(u"Код"));
       row.flagged = rows.Get(u"КолВоды");
       row.deposit = rows.Get(u"КолБут");
       queues_[{slot, zone}].push_back(std::move(row));
@@ -201,22 +204,22 @@ class Run {
   // The client's name and address, or the invoice's property instead of the address when the
   // configuration uses client properties.
   Text CellText(HostObject& invoice) {
-    HostObject& client = ObjectIn(invoice.Get(u"Клиент"));
-    const Value useProperties = Call(ObjectIn(Constants().Get(u"ИспользоватьСвойстваКлиентов")), u"Идентификатор");
-    const Text name = TrimBlanks(ToText(client.Get(u"Наименование")));
+    const ObjRef client = ObjectIn(invoice.Get(u"Клиент"));
+    const Value useProperties = Call(ObjectIn(Constants()->Get(u"ИспользоватьСвойстваКлиентов")), u"Идентификатор");
+    const Text name = TrimBlanks(ToText(client->Get(u"Наименование")));
     if (useProperties == Value::Str(u"Да")) {
-      HostObject& property = ObjectIn(invoice.Get(u"Свойство"));
-      const Text propertyName = TrimBlanks(ToText(property.Get(u"Наименование")));
-      const Text address = TrimBlanks(ToText(client.Get(u"ПочтовыйАдрес")));
+      const ObjRef property = ObjectIn(invoice.Get(u"Свойство"));
+      const Text propertyName = TrimBlanks(ToText(property->Get(u"Наименование")));
+      const Text address = TrimBlanks(ToText(client->Get(u"ПочтовыйАдрес")));
       return name + u" " + (Equals(Call(property, u"Выбран"), 1) ? propertyName : address);
     }
-    return name + u" " + TrimBlanks(ToText(client.Get(u"ПочтовыйАдрес")));
+    return name + u" " + TrimBlanks(ToText(client->Get(u"ПочтовыйАдрес")));
   }
 
   void WriteCell(const Value& slot, const CodeKey& slotKey, std::int32_t rowIndex) {
     const bool first = rowIndex == 1;
     const Value section = Call(sheet_, u"ПолучитьСекцию", {Value::Str(kCellSection)});
-    HostObject& s = ObjectIn(section);
+    HostObject& s = *ObjectIn(section);  // section holds it
     const Value zone = Call(zones_, u"ТекущийЭлемент");
     const Value zoneCode = zones_.Get(u"Код");
     ObjRef hours = Area(s, u"Часы");
@@ -231,7 +234,7 @@ class Run {
 
     Value flagged = Value::I4(0), deposit = Value::I4(0), invoice = emptyInvoice_;
     if (const DeliveryRow* row = Place(slotKey, KeyOf(zoneCode))) {
-      HostObject& doc = ObjectIn(row->document);
+      HostObject& doc = *ObjectIn(row->document);  // the row holds it
       document->Set(u"Текст", Value::Str(CellText(doc)));
       Call(ObjectIn(placed_), u"ДобавитьЗначение", {Call(doc, u"ТекущийДокумент")});
       flagged = row->flagged;
@@ -240,7 +243,7 @@ class Run {
       StatusLine(u"Выведено " + ToText(Value::I4(shown_)) + u" из " + ToText(Value::I4(total_)));
       invoice = Call(doc, u"ТекущийДокумент");
     }
-    HostObject& cellInvoice = ObjectIn(invoice);
+    const ObjRef cellInvoice = ObjectIn(invoice);
     Details({Value::Str(u"Документ"),
              Equals(Call(cellInvoice, u"Выбран"), 1) ? Call(cellInvoice, u"ТекущийДокумент") : Value::Str(u""), slot,
              zone});
@@ -270,9 +273,10 @@ class Run {
   }
 
   Operands& op_;
+  ObjRef sheetRef_, detailsRef_;  // elements passed by reference: held for the run
   HostObject &sheet_, &zoneMarks_, &documentMarks_, &details_, &zones_, &slots_;
   HostObject* app_ = nullptr;
-  Value constants_, rowsTable_, placed_, emptyInvoice_;
+  Value rowsTable_, placed_, emptyInvoice_;
   std::int16_t orderRows_ = 0;
   std::int32_t total_ = 0, shown_ = 0, slotCount_ = 0;
   std::map<std::pair<CodeKey, CodeKey>, std::vector<DeliveryRow>> queues_;

@@ -35,6 +35,29 @@ CivilDate CivilOfSerial(long serial) {
   return {static_cast<long>(yoe) + era * 400 + (m <= 2), m, d};
 }
 
+std::optional<double> ParseDayText(TextView text) {
+  unsigned parts[3] = {0, 0, 0};
+  size_t digits[3] = {0, 0, 0};
+  size_t part = 0;
+  for (char16_t c : text) {
+    if (c == u'.' && part < 2) {
+      ++part;
+    } else if (c >= u'0' && c <= u'9' && digits[part] < 4) {
+      parts[part] = parts[part] * 10 + (c - u'0');
+      ++digits[part];
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (part != 2 || digits[0] == 0 || digits[0] > 2 || digits[1] == 0 || digits[1] > 2 || digits[2] != 4) return std::nullopt;
+  const unsigned day = parts[0], month = parts[1];
+  const long year = parts[2];
+  if (month < 1 || month > 12 || day < 1 || year < 100) return std::nullopt;
+  const long serial = SerialOfCivil(year, month, day);
+  if (CivilOfSerial(serial).day != day) return std::nullopt;  // 31.02 and the like
+  return static_cast<double>(serial);
+}
+
 Text DayText(double serial) {
   const CivilDate c = CivilOfSerial(static_cast<long>(std::trunc(serial)));
   char buf[24];

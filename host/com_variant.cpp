@@ -54,7 +54,11 @@ bool HoldsVariants(SAFEARRAY* a) {
          (SUCCEEDED(SafeArrayGetVartype(a, &vt)) && vt == VT_VARIANT && a->cbElements == sizeof(VARIANT));
 }
 
+ObjectBridge g_bridge;
+
 }  // namespace
+
+void SetObjectBridge(ObjectBridge bridge) { g_bridge = bridge; }
 
 void ThrowHresult(HRESULT hr) {
   if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
@@ -90,8 +94,10 @@ Value FromVariant(const VARIANT& in) {
     case VT_BSTR: return Value::Str(BstrText(ref ? *V_BSTRREF(v) : V_BSTR(v)));
     case VT_DISPATCH: {
       IDispatch* d = ref ? *V_DISPATCHREF(v) : V_DISPATCH(v);
-      if (d) return Value::Obj(DispatchObject::Wrap(d));
-      break;
+      if (!d) break;
+      if (g_bridge.fromDispatch)
+        if (ObjRef own = g_bridge.fromDispatch(d)) return Value::Obj(std::move(own));
+      return Value::Obj(DispatchObject::Wrap(d));
     }
     case VT_UNKNOWN: {
       IUnknown* u = ref ? *V_UNKNOWNREF(v) : V_UNKNOWN(v);
@@ -121,11 +127,16 @@ void ToVariant(const Value& value, VARIANT& out) {
       V_VT(&out) = VT_BSTR;
       break;
     case Value::Kind::Object: {
-      auto* d = dynamic_cast<DispatchObject*>(value.AsObject().get());
-      if (!d) throw RuntimeError(kTypeMismatch);
+      IDispatch* dispatch = nullptr;
+      if (auto* d = dynamic_cast<DispatchObject*>(value.AsObject().get())) {
+        dispatch = d->dispatch();
+        dispatch->AddRef();
+      } else if (g_bridge.toDispatch) {
+        dispatch = g_bridge.toDispatch(*value.AsObject());
+      }
+      if (!dispatch) throw RuntimeError(kTypeMismatch);
       V_VT(&out) = VT_DISPATCH;
-      V_DISPATCH(&out) = d->dispatch();
-      d->dispatch()->AddRef();
+      V_DISPATCH(&out) = dispatch;
       break;
     }
     case Value::Kind::Opaque: {

@@ -29,6 +29,15 @@ ParamArray FromSafeArray(SAFEARRAY* array);
 // Writes back into the array each element whose value is no longer the one read.
 void WriteBack(SAFEARRAY* array, const ParamArray& before, const ParamArray& after);
 
+// A process that has host objects of its own behind IDispatch (the simulated platform of the
+// Windows test programs) tells the mapping how to hand them out and to know them again. The DLL
+// sets nothing here: every object it sees is the host's.
+struct ObjectBridge {
+  IDispatch* (*toDispatch)(HostObject& object) = nullptr;  // a new reference, or null
+  ObjRef (*fromDispatch)(IDispatch* dispatch) = nullptr;     // the object, or none when foreign
+};
+void SetObjectBridge(ObjectBridge bridge);
+
 // The status of a failed COM call as a RuntimeError.
 [[noreturn]] void ThrowHresult(HRESULT hr);
 

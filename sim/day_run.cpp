@@ -1,6 +1,6 @@
 #include "sim/day_run.h"
 
-#include "host/numtext.h"
+#include "host/calendar.h"
 #include "host/rules.h"
 
 namespace addin::sim {
@@ -11,7 +11,7 @@ std::vector<ExecuteCall> DeliverySheetCalls(Model& m, double workingDate) {
     return ExecuteCall{std::move(what), std::move(params)};
   };
   auto obj = [](HostObject& o) { return Value::Obj(ObjRef(&o)); };
-  if (workingDate < 0) workingDate = numtext::ParseDate(m.workingDate).value_or(0);
+  if (workingDate < 0) workingDate = ParseDayText(m.workingDate).value_or(0);
 
   // The issuing firm: the one with the day's INN, else the first.
   Element* firm = m.firms.elements.empty() ? nullptr : m.firms.elements.front();

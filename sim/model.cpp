@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/numtext.h"
+#include "host/calendar.h"
 #include "host/rules.h"
 #include "host/utf.h"
 #include "sim/query.h"
@@ -73,7 +73,7 @@ class Reader {
     Fail(where, "expected a code (a whole number or a text)");
   }
   double Date(const json& v, const std::string& where) const {
-    auto d = numtext::ParseDate(String(v, where));
+    auto d = ParseDayText(String(v, where));
     if (!d) Fail(where, "expected a date DD.MM.YYYY");
     return *d;
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -67,6 +68,8 @@ class Object : public HostObject {
   // Called before every call with its number (1, 2, ...); returning true makes the call fail.
   std::function<bool(long)> failAt;
   long calls = 0;
+  // The object's IDispatch face in the Windows test programs, made on first use.
+  std::shared_ptr<void> face;
 
  protected:
   // Entered before each call is carried out: logs it and fails it on request.

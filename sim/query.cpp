@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "host/numtext.h"
+#include "host/calendar.h"
 #include "host/rules.h"
 #include "sim/model.h"
 
@@ -150,7 +152,7 @@ class Parser {
   }
   double DateOf(const Token& t) {
     if (t.kind != Token::Date) throw QueryError(t.position, u"expected a date in single quotes");
-    auto d = numtext::ParseDate(t.text);
+    auto d = ParseDayText(t.text);
     if (!d) throw QueryError(t.position, u"\"" + t.text + u"\" is not a date");
     return *d;
   }
@@ -258,9 +260,11 @@ class Parser {
     ExprPtr e;
     if (t.kind == Token::Number) {
       e = Make(Expr::Literal, t.position);
-      auto n = numtext::ParseNumber(Next().text);
-      if (!n) throw QueryError(t.position, u"\"" + t.text + u"\" is not a number");
-      e->value = Value::R8(*n);
+      // Digits with at most one decimal point, whatever the locale.
+      const Text digits = Next().text;
+      if (std::count(digits.begin(), digits.end(), u'.') > 1 || digits.back() == u'.')
+        throw QueryError(t.position, u"\"" + digits + u"\" is not a number");
+      e->value = Value::R8(std::strtod(std::string(digits.begin(), digits.end()).c_str(), nullptr));
     } else if (t.kind == Token::String) {
       e = Make(Expr::Literal, t.position);
       e->value = Value::Str(Next().text);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "component/addin.h"
-#include "host/numtext.h"
+#include "host/calendar.h"
 #include "host/rules.h"
 #include "host/utf.h"
 #include "sim/day_run.h"
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     auto model = sim::LoadDay(day);
     double workingDate = -1;
     if (!date.empty()) {
-      auto d = numtext::ParseDate(Utf16(date));
+      auto d = ParseDayText(Utf16(date));
       if (!d) throw std::runtime_error("--date " + date + ": expected DD.MM.YYYY");
       workingDate = *d;
     }

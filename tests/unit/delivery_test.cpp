@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 #include "sim/day_run.h"
 #include "sim/model.h"
+#include "sim/proxy.h"
 
 namespace addin {
 namespace {
@@ -51,10 +52,12 @@ class DeliverySheet : public ::testing::Test {
     model = sim::ParseDay(json, "test day");
     before = model->RefCounts();
     objectsBefore = model->objects().size();
-    component.Init(ObjRef(&model->connection));
+    // The objects reach the routine as the DLL's adapter hands them over: a wrapper per value.
+    component.Init(sim::Proxy::Wrap(ObjRef(&model->connection)));
     Status status = kOk;
     for (auto& call : sim::DeliverySheetCalls(*model)) {
-      ParamArray p{1, 0, call.params};
+      ParamArray p{1, 0, {}};
+      for (const Value& v : call.params) p.items.push_back(sim::Proxy::Outward(v));
       status = component.CallAsProc(methExecute, &p);
       if (call.what.rfind("13", 0) != 0) {
         EXPECT_EQ(status, kOk) << call.what;

@@ -1,0 +1,127 @@
+// Plays the platform for one day under Wine: the day file's objects in the simulated host behind
+// IDispatch, the real DLL created by ProgID and driven by vtable with the settings and
+// operation 13, the sheet written as HTML. Ends with the status line, IsResult, the host calls
+// the DLL made, and whether every reference it took was given back.
+//
+//   day_host --day FILE [--date DD.MM.YYYY] --out FILE.html [--repeat N]
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "AddIn.h"
+#include "AddInLib.h"
+#include "host/com_raii.h"
+#include "host/com_variant.h"
+#include "host/calendar.h"
+#include "host/rules.h"
+#include "host/utf.h"
+#include "sim/com_exposed.h"
+#include "sim/day_run.h"
+#include "sim/html.h"
+
+using namespace addin;
+using com::ComPtr;
+
+namespace {
+
+void Check(HRESULT hr, const std::string& what) {
+  if (FAILED(hr)) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(hr));
+    throw std::runtime_error(what + " failed with status " + hex);
+  }
+}
+
+// The day's Execute calls through the DLL's ILanguageExtender; returns IsResult.
+Value RunDay(sim::Model& model, double workingDate) {
+  CLSID clsid;
+  Check(CLSIDFromProgID(L"AddIn.AddInObj", &clsid), "CLSIDFromProgID");
+  ComPtr<IInitDone> init;
+  Check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone, reinterpret_cast<void**>(init.put())),
+        "CoCreateInstance");
+  ComPtr<ILanguageExtender> ext;
+  Check(init->QueryInterface(IID_ILanguageExtender, reinterpret_cast<void**>(ext.put())), "QueryInterface");
+  {
+    com::UniqueVariant connection;
+    com::ToVariant(Value::Obj(ObjRef(&model.connection)), *connection.get());
+    Check(init->Init(V_DISPATCH(connection.get())), "Init");
+  }
+  for (auto& call : sim::DeliverySheetCalls(model, workingDate)) {
+    SAFEARRAYBOUND bound{static_cast<ULONG>(call.params.size()), 0};
+    SAFEARRAY* params = SafeArrayCreate(VT_VARIANT, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(call.params.size()); ++i) {
+      com::UniqueVariant v;
+      com::ToVariant(call.params[i], *v.get());
+      SafeArrayPutElement(params, &i, v.get());
+    }
+    HRESULT hr = ext->CallAsProc(0, &params);
+    SafeArrayDestroy(params);
+    Check(hr, "Execute " + call.what);
+  }
+  com::UniqueVariant result;
+  Check(ext->GetPropVal(0, result.get()), "GetPropVal");
+  Value isResult = com::FromVariant(*result);
+  Check(init->Done(), "Done");
+  return isResult;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string day, date, out;
+  int repeat = 1;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--day")) day = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--date")) date = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--out")) out = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--repeat")) repeat = std::atoi(argv[i + 1]);
+  }
+  if (day.empty() || argc % 2 == 0) {
+    std::fprintf(stderr, "usage: day_host --day FILE [--date DD.MM.YYYY] [--out FILE.html] [--repeat N]\n");
+    return 2;
+  }
+  CoInitialize(nullptr);
+  int rc = 0;
+  try {
+    sim::ExposeSimulatedObjects();
+    auto model = sim::LoadDay(day);
+    double workingDate = -1;
+    if (!date.empty()) workingDate = ParseDayText(Utf16(date)).value_or(-1);
+    const auto before = model->RefCounts();
+    const size_t objects = model->objects().size();
+    Value isResult;
+    LARGE_INTEGER f, a, b;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&a);
+    for (int i = 0; i < repeat; ++i) isResult = RunDay(*model, workingDate);
+    QueryPerformanceCounter(&b);
+    const std::string status = model->connection.statusLines.empty() ? "" : Utf8(model->connection.statusLines.back());
+    const std::string result = Utf8(ToText(isResult));
+    if (!out.empty()) {
+      std::ofstream file(out, std::ios::binary);
+      file << sim::RenderSheet(model->sheet, "Лист доставки на " + (date.empty() ? Utf8(model->workingDate) : date),
+                               "Строка состояния: " + status + ". Результат: " + result + ".");
+      if (!file) throw std::runtime_error(out + ": cannot be written");
+    }
+    std::printf("status line: %s\nIsResult: %s\n", status.c_str(), result.c_str());
+    std::printf("one run: %.1f ms; per run: %ld GetIDsOfNames, %ld Invoke calls on the simulated objects\n",
+                (b.QuadPart - a.QuadPart) * 1e3 / f.QuadPart / repeat, sim::ComCalls().getIDsOfNames / repeat,
+                sim::ComCalls().invoke / repeat);
+    isResult = Value();
+    model->ForgetObjectsSince(objects);
+    const auto unbalanced = model->Unbalanced(before);
+    for (const auto& line : unbalanced) std::printf("reference left: %s\n", line.c_str());
+    std::printf("references: %s\n", unbalanced.empty() ? "balanced" : "NOT balanced");
+    rc = unbalanced.empty() ? 0 : 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "day_host: %s\n", e.what());
+    rc = 1;
+  }
+  CoUninitialize();
+  return rc;
+}
