@@ -38,11 +38,11 @@ class VariantArray {
 
 }  // namespace
 
-ObjRef DispatchObject::Wrap(IDispatch* dispatch) { return ObjRef(new DispatchObject(dispatch)); }
+ObjRef DispatchObject::Wrap(IDispatch* dispatch, std::shared_ptr<NameTable> kind) {
+  return ObjRef(new DispatchObject(dispatch, kind ? std::move(kind) : std::make_shared<NameTable>()));
+}
 
-DISPID DispatchObject::Id(TextView member) {
-  auto it = ids_.find(member);
-  if (it != ids_.end()) return it->second;
+DISPID DispatchObject::AskId(TextView member) {
   Text name(member);
   LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(name.data())};
   DISPID id = DISPID_UNKNOWN;
@@ -54,12 +54,19 @@ DISPID DispatchObject::Id(TextView member) {
     hr = ex->GetDispID(bstr.get(), fdexNameCaseSensitive, &id);
     if (FAILED(hr)) ThrowHresult(hr);
   }
-  ids_.emplace(std::move(name), id);
   return id;
 }
 
+HRESULT DispatchObject::InvokeId(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, EXCEPINFO& info) {
+  UINT argErr = 0;
+  return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &info, &argErr);
+}
+
 Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args, std::uint32_t byRefMask) {
-  const DISPID id = Id(member);
+  auto known = kind_->ids.find(member);
+  const bool shared = known != kind_->ids.end();
+  DISPID id = shared ? known->second : AskId(member);
+  if (!shared) kind_->ids.emplace(Text(member), id);
   const size_t n = args.size();
   // By-reference arguments travel as VT_VARIANT|VT_BYREF pointing at a VARIANT: the form every
   // late-bound host writes back into.
@@ -83,9 +90,15 @@ Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args,
   }
   UniqueVariant result;
   UniqueExcepInfo info;
-  UINT argErr = 0;
-  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                 flags == DISPATCH_PROPERTYPUT ? nullptr : result.get(), &info, &argErr);
+  VARIANT* wanted = flags == DISPATCH_PROPERTYPUT ? nullptr : result.get();
+  HRESULT hr = InvokeId(id, flags, params, wanted, info);
+  if (shared && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_UNKNOWNNAME)) {
+    // Not of its kind after all: it gets a kind of its own, and the member is asked of it.
+    const DISPID own = AskId(member);
+    kind_ = std::make_shared<NameTable>();
+    kind_->ids.emplace(Text(member), own);
+    if (own != id) hr = InvokeId(own, flags, params, wanted, info);
+  }
   if (FAILED(hr)) {
     if (hr == DISP_E_EXCEPTION) {
       if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
@@ -95,7 +108,13 @@ Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args,
   }
   for (size_t i = 0; i < n; ++i)
     if (byRefMask & (1u << i)) args[i] = FromVariant(values[i]);
-  return FromVariant(*result);
+  if (V_VT(result.get()) != VT_DISPATCH && V_VT(result.get()) != VT_UNKNOWN) return FromVariant(*result);
+  // The kind of the object handed out: this kind's member with its text arguments.
+  Text key(member);
+  for (const Value& a : args) key += a.IsText() ? u"\x1f" + a.AsText() : Text(u"\x1f");
+  auto& child = kind_->children[key];
+  if (!child) child = std::make_shared<NameTable>();
+  return FromVariant(*result, child);
 }
 
 Value DispatchObject::Get(TextView member) {

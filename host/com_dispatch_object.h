@@ -5,6 +5,8 @@
 #include <oaidl.h>
 
 #include <atomic>
+#include <map>
+#include <memory>
 #include <unordered_map>
 
 #include "host/com_raii.h"
@@ -12,9 +14,24 @@
 
 namespace addin::com {
 
+// The DISPIDs of one kind of host object. Objects handed out by the same member of the same
+// kind of object, with the same text arguments (the areas "Документ" of every cell section, the
+// clients of every invoice), are taken to be of one class and share their members' DISPIDs, so a
+// member used on a thousand such objects is looked up once. An object handed over by the
+// platform itself starts a kind of its own.
+struct NameTable {
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(TextView t) const noexcept { return std::hash<TextView>{}(t); }
+  };
+  std::unordered_map<Text, DISPID, Hash, std::equal_to<>> ids;
+  std::map<Text, std::shared_ptr<NameTable>, std::less<>> children;  // by member and text arguments
+};
+
 class DispatchObject final : public HostObject {
  public:
-  static ObjRef Wrap(IDispatch* dispatch);
+  // kind: the table the object shares; none starts a kind of its own.
+  static ObjRef Wrap(IDispatch* dispatch, std::shared_ptr<NameTable> kind = nullptr);
   IDispatch* dispatch() const noexcept { return dispatch_.get(); }
 
   void AddRef() noexcept override { ++refs_; }
@@ -26,21 +43,18 @@ class DispatchObject final : public HostObject {
   Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) override;
 
  private:
-  explicit DispatchObject(IDispatch* dispatch) : dispatch_(dispatch) {}
+  DispatchObject(IDispatch* dispatch, std::shared_ptr<NameTable> kind)
+      : dispatch_(dispatch), kind_(std::move(kind)) {}
   ~DispatchObject() = default;
-  // The member's DISPID, asked once per wrapped object. Objects that do not answer
-  // GetIDsOfNames (script objects) are asked through IDispatchEx.
-  DISPID Id(TextView member);
+  // Asks the object for the member's DISPID. Objects that do not answer GetIDsOfNames (script
+  // objects) are asked through IDispatchEx.
+  DISPID AskId(TextView member);
   Value Invoke(TextView member, WORD flags, std::span<Value> args, std::uint32_t byRefMask);
-
-  struct NameHash {
-    using is_transparent = void;
-    size_t operator()(TextView t) const noexcept { return std::hash<TextView>{}(t); }
-  };
+  HRESULT InvokeId(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, EXCEPINFO& info);
 
   std::atomic<long> refs_{0};
   ComPtr<IDispatch> dispatch_;
-  std::unordered_map<Text, DISPID, NameHash, std::equal_to<>> ids_;
+  std::shared_ptr<NameTable> kind_;
 };
 
 }  // namespace addin::com

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <memory>
+
 #include "host/value.h"
 
 namespace addin::com {
@@ -18,7 +20,8 @@ Text BstrText(BSTR b);
 
 // The value a VARIANT holds; a by-reference VARIANT gives the value it points at. Kinds the
 // rules do not know are kept as they came and handed back unchanged.
-Value FromVariant(const VARIANT& v);
+// An object is wrapped as one of `kind` (see NameTable), or as a kind of its own.
+Value FromVariant(const VARIANT& v, const std::shared_ptr<struct NameTable>& kind = nullptr);
 // Writes the value into a VARIANT the caller has initialised or cleared; the VARIANT then owns
 // what it holds. Throws RuntimeError for an object that is not a COM object.
 void ToVariant(const Value& value, VARIANT& out);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: loads the real DLL under Wine the way the platform does and prints the
-# conversation between host and component.
+# The main job: the real DLL under Wine, loaded the way the platform loads it (the conversation
+# is printed), then the bundled sample day's delivery sheet through it: settings 62 to 69 and
+# operation 13 on the simulated platform's objects; the sheet goes to out/delivery-sheet.html.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 "$ROOT/scripts/setup.sh"
@@ -18,4 +19,9 @@ dll="$BUILD/$arch/component/com/AddIn.dll"
 "$wine" regsvr32 /s "$(winpath "$dll")"
 say "load sequence of $dll"
 "$wine" "$BUILD/$arch/tests/e2e/conversation.exe"
+mkdir -p "$ROOT/out"
+say "delivery sheet of the sample day"
+"$wine" "$BUILD/$arch/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+  --out "$(winpath "$ROOT/out/delivery-sheet.html")"
+say "sheet written to out/delivery-sheet.html"
 "$wine" regsvr32 /u /s "$(winpath "$dll")"

@@ -1,5 +1,6 @@
 #include "sim/com_exposed.h"
 
+#include <map>
 #include <new>
 #include <vector>
 
@@ -41,15 +42,15 @@ class Face final : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
-  // Any name gets a number; whether the object has the member shows when it is used.
+  // Any name gets a number, the same on every object, as members keep their numbers across the
+  // objects of a class; whether the object has the member shows when it is used.
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     ++ComCalls().getIDsOfNames;
     for (UINT i = 0; i < count; ++i) {
       const Text name = FoldCase(com::TextOf(names[i], static_cast<UINT>(wcslen(names[i]))));
-      size_t k = 0;
-      while (k < names_.size() && names_[k] != name) ++k;
-      if (k == names_.size()) names_.push_back(name);
-      ids[i] = static_cast<DISPID>(k + 1);
+      auto [it, added] = Numbers().emplace(name, static_cast<DISPID>(Names().size() + 1));
+      if (added) Names().push_back(name);
+      ids[i] = it->second;
     }
     return S_OK;
   }
@@ -57,8 +58,8 @@ class Face final : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* excep, UINT*) override {
     ++ComCalls().invoke;
-    if (id < 1 || static_cast<size_t>(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
-    const Text& name = names_[id - 1];
+    if (id < 1 || static_cast<size_t>(id) > Names().size()) return DISP_E_MEMBERNOTFOUND;
+    const Text name = Names()[id - 1];
     try {
       const UINT n = params ? params->cArgs : 0;
       std::vector<Value> args;
@@ -106,8 +107,17 @@ class Face final : public IDispatch {
   }
 
  private:
+  // DISPID n names Names()[n - 1], letter case folded.
+  static std::vector<Text>& Names() {
+    static std::vector<Text> names;
+    return names;
+  }
+  static std::map<Text, DISPID>& Numbers() {
+    static std::map<Text, DISPID> numbers;
+    return numbers;
+  }
+
   Object& object_;
-  std::vector<Text> names_;  // DISPID n is names_[n - 1], letter case folded
 };
 
 IDispatch* ToDispatch(HostObject& host) {

@@ -176,9 +176,10 @@ std::vector<std::string> Model::Unbalanced(const std::vector<long>& before) cons
   std::vector<std::string> out;
   for (size_t i = 0; i < objects_.size(); ++i) {
     const long was = i < before.size() ? before[i] : 0;
-    if (objects_[i]->refs != was)
-      out.push_back(std::string(typeid(*objects_[i]).name()) + " #" + std::to_string(i) + ": " + std::to_string(was) +
-                    " -> " + std::to_string(objects_[i]->refs));
+    const Object& object = *objects_[i];
+    if (object.refs != was)
+      out.push_back(std::string(typeid(object).name()) + " #" + std::to_string(i) + ": " + std::to_string(was) +
+                    " -> " + std::to_string(object.refs));
   }
   return out;
 }

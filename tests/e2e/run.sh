@@ -29,6 +29,19 @@ cscript() {
 }
 step "VBScript client" cscript client.vbs
 step "VBScript week schedule" cscript schedule.vbs
+# The sample day through the real DLL: the same sheet, cell for cell, as the native preview, and
+# every reference the DLL took given back.
+sample_day() {
+  local out="$BUILD/e2e-$bits"
+  mkdir -p "$out"
+  "$BUILD/native/preview" --day "$ROOT/sim/data/sample-day.json" --out "$out/native.html" >/dev/null &&
+    "$wine" "$dir/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+      --out "$(winpath "$out/dll.html")" &&
+    cmp "$out/native.html" "$out/dll.html" && echo "ok   the DLL's sheet equals the native one"
+}
+step "sample day through the DLL" sample_day
+step "the sheet in headless Chromium" python3 "$ROOT/tests/e2e/scripts/sheet_dom_test.py" "$BUILD/e2e-$bits/dll.html" \
+  "$ROOT/sim/data/sample-day.json"
 "$wine" regsvr32 /u /s "$(winpath "$dll")"
 if [ "$bits" = 64 ]; then
   other=""
