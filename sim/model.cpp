@@ -364,6 +364,11 @@ std::unique_ptr<Model> GenerateDay(int zoneCount, int slotCount, int rowsPerSlot
                         {"posted", random() % 2 == 0}, {"lines", lines}});
   }
   day["invoices"] = invoices;
+  // A few marked zones and invoices, as a dispatcher keeps them.
+  json zoneMarks = json::array(), invoiceMarks = json::array();
+  for (int z = 1; z <= zoneCount; z += 7) zoneMarks.push_back(z);
+  for (int k = 0; k < 15 && k < invoiceCount; ++k) invoiceMarks.push_back(invoices[k * invoiceCount / 15]["number"]);
+  day["marks"] = {{"zones", zoneMarks}, {"invoices", invoiceMarks}};
   return ParseDay(day.dump(), "generated day");
 }
 

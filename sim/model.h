@@ -60,8 +60,6 @@ class Model {
   // The next number of a new document with the prefix (see Document "УстановитьНовыйНомер").
   Text NextNumber(TextView prefix);
 
-  // Rows compared by value table searches, for the benchmarks.
-  long long rowsExamined = 0;
   // The reference counts of every object, to compare before and after a run.
   std::vector<long> RefCounts() const;
   // The objects whose count differs from `before` (objects made since count from 0), as

@@ -89,7 +89,13 @@ int CompareForSort(const Value& a, const Value& b) {
   }
 }
 
+MemberCounts& Counts() {
+  static MemberCounts counts;
+  return counts;
+}
+
 void Object::Enter(const char16_t* kind, TextView member) {
+  if (Counts().on) ++Counts().calls[Text(member)];
   if (logging) log.push_back(Text(kind) + u" " + Text(member));
   ++calls;
   if ((failAt && failAt(calls)) || (!failing.empty() && !CaseFoldLess{}(member, failing) && !CaseFoldLess{}(failing, member)))

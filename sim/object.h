@@ -33,6 +33,14 @@ bool SameValue(const Value& a, const Value& b);
 // whichever they have; the empty reference, whose "Код" is "", sorts before the others.
 int CompareForSort(const Value& a, const Value& b);
 
+// Calls made on every simulated object, by member, while counting is switched on (benchmarks).
+struct MemberCounts {
+  bool on = false;
+  std::map<Text, long, CaseFoldLess> calls;
+  long long rowsExamined = 0;  // rows and list values compared by searches ("НайтиЗначение")
+};
+MemberCounts& Counts();
+
 class Object : public HostObject {
  public:
   using Method = std::function<Value(std::span<Value> args)>;

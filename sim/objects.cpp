@@ -134,8 +134,10 @@ ValueList::ValueList() {
   };
   methods[u"НайтиЗначение"] = [this](std::span<Value> args) {
     const Value& wanted = Arg(args, 0, u"НайтиЗначение");
-    for (size_t i = 0; i < values.size(); ++i)
+    for (size_t i = 0; i < values.size(); ++i) {
+      ++Counts().rowsExamined;
       if (SameValue(values[i], wanted)) return Value::I4(static_cast<std::int32_t>(i + 1));
+    }
     return Zero();
   };
   methods[u"РазмерСписка"] = [this](std::span<Value>) { return Value::I4(static_cast<std::int32_t>(values.size())); };
@@ -199,7 +201,7 @@ ValueTable::ValueTable(Model& model) : model_(model) {
     if (column == columns.size()) throw Fault(u"НайтиЗначение: no column \"" + name + u"\"");
     long from = args[1].IsEmpty() ? 0 : ToInt32(args[1]);
     for (size_t r = static_cast<size_t>(std::max(from, 0L)); r < rows.size(); ++r) {
-      ++model_.rowsExamined;
+      ++Counts().rowsExamined;
       if (SameValue(rows[r][column], wanted)) {
         args[1] = Value::I4(static_cast<std::int32_t>(r + 1));
         return One();

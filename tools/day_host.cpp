@@ -3,7 +3,8 @@
 // operation 13, the sheet written as HTML. Ends with the status line, IsResult, the host calls
 // the DLL made, and whether every reference it took was given back.
 //
-//   day_host --day FILE [--date DD.MM.YYYY] --out FILE.html [--repeat N]
+//   day_host (--day FILE | --generate ZONES,SLOTS,ROWS,INVOICES) [--date DD.MM.YYYY]
+//            [--out FILE.html] [--repeat N]
 #include <windows.h>
 #include <oleauto.h>
 
@@ -73,23 +74,29 @@ Value RunDay(sim::Model& model, double workingDate) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string day, date, out;
+  std::string day, date, out, generate;
   int repeat = 1;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--day")) day = argv[i + 1];
     else if (!std::strcmp(argv[i], "--date")) date = argv[i + 1];
     else if (!std::strcmp(argv[i], "--out")) out = argv[i + 1];
     else if (!std::strcmp(argv[i], "--repeat")) repeat = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--generate")) generate = argv[i + 1];
   }
-  if (day.empty() || argc % 2 == 0) {
-    std::fprintf(stderr, "usage: day_host --day FILE [--date DD.MM.YYYY] [--out FILE.html] [--repeat N]\n");
+  int grid[4] = {0, 0, 0, 0};
+  if (!generate.empty() && std::sscanf(generate.c_str(), "%d,%d,%d,%d", &grid[0], &grid[1], &grid[2], &grid[3]) != 4)
+    generate.clear(), day.clear();
+  if ((day.empty() == generate.empty()) || repeat < 1 || argc % 2 == 0) {
+    std::fprintf(stderr,
+                 "usage: day_host (--day FILE | --generate ZONES,SLOTS,ROWS,INVOICES) [--date DD.MM.YYYY]\n"
+                 "                [--out FILE.html] [--repeat N]\n");
     return 2;
   }
   CoInitialize(nullptr);
   int rc = 0;
   try {
     sim::ExposeSimulatedObjects();
-    auto model = sim::LoadDay(day);
+    auto model = day.empty() ? sim::GenerateDay(grid[0], grid[1], grid[2], grid[3]) : sim::LoadDay(day);
     double workingDate = -1;
     if (!date.empty()) workingDate = ParseDayText(Utf16(date)).value_or(-1);
     const auto before = model->RefCounts();

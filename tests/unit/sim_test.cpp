@@ -181,7 +181,7 @@ TEST(SimValueTable, SortSearchWithRowNumberAndRemoval) {
   args = {Value::Obj(ObjRef(&m->emptyRef)), Value::I4(0), Value::Str(u"Зона")};
   EXPECT_TRUE(Equals(t.Call(u"НайтиЗначение", args, 2), 0));
   EXPECT_EQ(args[1], Value::I4(0));
-  EXPECT_GT(m->rowsExamined, 0);
+  EXPECT_GT(Counts().rowsExamined, 0);
 }
 
 TEST(SimSheet, SectionsLinesAreasAndDetailsTakeOver) {
