@@ -37,14 +37,8 @@ struct CodeKey {
 };
 
 CodeKey KeyOf(const Value& code) {
-  switch (code.kind()) {
-    case Value::Kind::I2:
-    case Value::Kind::I4:
-    case Value::Kind::R8:
-    case Value::Kind::Cy:
-    case Value::Kind::Bool: return {true, ToNumber(code), {}};
-    default: return {false, 0, code.IsNull() ? Text(u"\x01Null") : ToText(code)};
-  }
+  if (IsNumber(code)) return {true, ToNumber(code), {}};
+  return {false, 0, code.IsNull() ? Text(u"\x01Null") : ToText(code)};
 }
 
 // One delivery row as read once after sorting: what a placed cell needs.

@@ -123,6 +123,17 @@ double ToDate(const Value& v) {
   return serial;
 }
 
+bool IsNumber(const Value& v) noexcept {
+  switch (v.kind()) {
+    case Value::Kind::Bool:
+    case Value::Kind::I2:
+    case Value::Kind::I4:
+    case Value::Kind::R8:
+    case Value::Kind::Cy: return true;
+    default: return false;
+  }
+}
+
 std::optional<int> CompareWithNumber(const Value& v, double number) {
   if (v.IsNull()) return std::nullopt;
   double x = ToNumber(v);

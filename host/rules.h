@@ -23,6 +23,9 @@ Text ToText(const Value& v);
 // Any value as a date serial. Text is read in the platform's date form (error 13 when not).
 double ToDate(const Value& v);
 
+// Whether the value is a number (a truth value and currency included), not a text or a date.
+bool IsNumber(const Value& v) noexcept;
+
 // A host value compared with a number, as a number: -1, 0 or 1; no result for Null (a condition
 // that meets a Null counts as not met).
 std::optional<int> CompareWithNumber(const Value& v, double number);

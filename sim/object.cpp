@@ -31,17 +31,6 @@ bool CaseFoldLess::operator()(TextView a, TextView b) const {
 
 namespace {
 
-bool IsNumber(const Value& v) {
-  switch (v.kind()) {
-    case Value::Kind::Bool:
-    case Value::Kind::I2:
-    case Value::Kind::I4:
-    case Value::Kind::R8:
-    case Value::Kind::Cy: return true;
-    default: return false;
-  }
-}
-
 int Rank(const Value& v) {
   if (v.IsEmpty() || v.IsNull()) return 0;
   if (IsNumber(v)) return 1;

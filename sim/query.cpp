@@ -323,17 +323,6 @@ class Parser {
 
 using Detail = Query::Record;  // one catalogue element, or one line of one document
 
-bool IsNumeric(const Value& v) {
-  switch (v.kind()) {
-    case Value::Kind::I2:
-    case Value::Kind::I4:
-    case Value::Kind::R8:
-    case Value::Kind::Cy:
-    case Value::Kind::Bool: return true;
-    default: return false;
-  }
-}
-
 Value Evaluate(const Expr& e, const Detail& d) {
   switch (e.kind) {
     case Expr::Literal: return e.value;
@@ -362,7 +351,7 @@ Value Evaluate(const Expr& e, const Detail& d) {
       }
       if (op == u"-") return Value::R8(ToNumber(a) - ToNumber(b));
       int order;
-      if (IsNumeric(a) || IsNumeric(b)) order = ToNumber(a) < ToNumber(b) ? -1 : (ToNumber(a) > ToNumber(b) ? 1 : 0);
+      if (IsNumber(a) || IsNumber(b)) order = ToNumber(a) < ToNumber(b) ? -1 : (ToNumber(a) > ToNumber(b) ? 1 : 0);
       else if (a.IsText() && b.IsText()) order = a.AsText() < b.AsText() ? -1 : (a.AsText() > b.AsText() ? 1 : 0);
       else order = a == b ? 0 : 2;  // references: equal or not
       bool r = op == u"=" ? order == 0 : op == u"<>" ? order != 0 : op == u"<" ? order == -1
