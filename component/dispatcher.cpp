@@ -32,7 +32,7 @@ constexpr Mode O = Mode::Object, R = Mode::ByRef, V = Mode::ByValue;
 constexpr Route kRoutes[] = {
     {36, {{{1, O}}}, 1, PackWeekSchedule},
     {37, {{{1, O}}}, 1, UnpackWeekSchedule},
-    {41, {{{1, R}, {5, O}, {4, O}, {3, O}, {2, O}}}, 5, nullptr},
+    {41, {{{1, R}, {5, O}, {4, O}, {3, O}, {2, O}}}, 5, FillNewInvoice},
     {26, {{{1, O}}}, 1, GetTodayQuantity},
     {13, {{{1, R}, {5, R}, {8, O}, {7, O}, {6, O}, {4, O}, {3, O}, {2, O}}}, 8, BuildDeliverySheet},
 };

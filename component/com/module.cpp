@@ -11,6 +11,7 @@
 namespace addin::com {
 
 HINSTANCE g_module = nullptr;
+void InstallInformationBox();
 
 template <>
 struct InterfaceId<IClassFactory> {
@@ -42,6 +43,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module = instance;
     DisableThreadLibraryCalls(instance);
+    InstallInformationBox();
   }
   return TRUE;
 }
