@@ -22,6 +22,6 @@ say "load sequence of $dll"
 mkdir -p "$ROOT/out"
 say "delivery sheet of the sample day"
 "$wine" "$BUILD/$arch/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
-  --out "$(winpath "$ROOT/out/delivery-sheet.html")"
+  --out "$(winpath "$ROOT/out/delivery-sheet.html")" --fill-invoice 1
 say "sheet written to out/delivery-sheet.html"
 "$wine" regsvr32 /u /s "$(winpath "$dll")"

@@ -47,8 +47,8 @@ class Face final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     ++ComCalls().getIDsOfNames;
     for (UINT i = 0; i < count; ++i) {
-      const Text name = FoldCase(com::TextOf(names[i], static_cast<UINT>(wcslen(names[i]))));
-      auto [it, added] = Numbers().emplace(name, static_cast<DISPID>(Names().size() + 1));
+      const Text name(com::TextOf(names[i], static_cast<UINT>(wcslen(names[i]))));
+      auto [it, added] = Numbers().emplace(FoldCase(name), static_cast<DISPID>(Names().size() + 1));
       if (added) Names().push_back(name);
       ids[i] = it->second;
     }
@@ -107,7 +107,7 @@ class Face final : public IDispatch {
   }
 
  private:
-  // DISPID n names Names()[n - 1], letter case folded.
+  // DISPID n names Names()[n - 1], as first spelt; Numbers() finds it with letter case folded.
   static std::vector<Text>& Names() {
     static std::vector<Text> names;
     return names;

@@ -4,7 +4,10 @@
 // the DLL made, and whether every reference it took was given back.
 //
 //   day_host (--day FILE | --generate ZONES,SLOTS,ROWS,INVOICES) [--date DD.MM.YYYY]
-//            [--out FILE.html] [--repeat N]
+//            [--out FILE.html] [--repeat N] [--fill-invoice CLIENT_CODE]
+//
+// With --fill-invoice, a new sales invoice is then filled for that client (operation 41, with the
+// first zone and time slot) and its fields are printed.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -71,10 +74,52 @@ Value RunDay(sim::Model& model, double workingDate) {
   return isResult;
 }
 
+// Operation 41 for the client of that code; prints the new document's fields.
+void FillInvoice(sim::Model& model, const std::string& code) {
+  sim::Element* client = nullptr;
+  for (sim::Element* c : model.clients.elements)
+    if (Utf8(ToText(c->members[u"Код"])) == code) client = c;
+  if (!client) throw std::runtime_error("no client with code " + code);
+  CLSID clsid;
+  Check(CLSIDFromProgID(L"AddIn.AddInObj", &clsid), "CLSIDFromProgID");
+  ComPtr<ILanguageExtender> ext;
+  Check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ILanguageExtender,
+                         reinterpret_cast<void**>(ext.put())),
+        "CoCreateInstance");
+  sim::Document& doc = model.NewInvoice();
+  auto obj = [](HostObject& o) { return Value::Obj(ObjRef(&o)); };
+  std::vector<Value> params = {Value::I2(41), obj(doc), obj(model.firms), obj(*client), obj(*model.zones.elements.at(0)),
+                               obj(*model.slots.elements.at(0)), Value::Null(), Value::Null(), Value::Null()};
+  SAFEARRAYBOUND bound{9, 0};
+  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
+  for (LONG i = 0; i < 9; ++i) {
+    com::UniqueVariant v;
+    com::ToVariant(params[i], *v.get());
+    SafeArrayPutElement(array, &i, v.get());
+  }
+  const HRESULT hr = ext->CallAsProc(0, &array);
+  SafeArrayDestroy(array);
+  Check(hr, "Execute 41");
+  std::printf("new invoice for client %s:\n", code.c_str());
+  for (auto& [name, value] : doc.members) {
+    std::string shown;
+    if (value.IsObject()) {
+      auto* o = dynamic_cast<sim::Object*>(value.AsObject().get());
+      auto it = o ? o->members.find(u"Наименование") : decltype(o->members.end()){};
+      shown = o && it != o->members.end() ? Utf8(ToText(it->second)) : "(reference)";
+    } else {
+      shown = value.kind() == Value::Kind::Date ? Utf8(DayText(value.AsDate())) : Utf8(ToText(value));
+    }
+    std::printf("  %s%s %s\n", Utf8(name).c_str(), std::string(name.size() < 22 ? 22 - name.size() : 0, ' ').c_str(),
+                shown.c_str());
+  }
+  doc.DropReferences();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string day, date, out, generate;
+  std::string day, date, out, generate, client;
   int repeat = 1;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--day")) day = argv[i + 1];
@@ -82,6 +127,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--out")) out = argv[i + 1];
     else if (!std::strcmp(argv[i], "--repeat")) repeat = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--generate")) generate = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--fill-invoice")) client = argv[i + 1];
   }
   int grid[4] = {0, 0, 0, 0};
   if (!generate.empty() && std::sscanf(generate.c_str(), "%d,%d,%d,%d", &grid[0], &grid[1], &grid[2], &grid[3]) != 4)
@@ -120,6 +166,7 @@ int main(int argc, char** argv) {
                 (b.QuadPart - a.QuadPart) * 1e3 / f.QuadPart / repeat, sim::ComCalls().getIDsOfNames / repeat,
                 sim::ComCalls().invoke / repeat);
     isResult = Value();
+    if (!client.empty()) FillInvoice(*model, client);
     model->ForgetObjectsSince(objects);
     const auto unbalanced = model->Unbalanced(before);
     for (const auto& line : unbalanced) std::printf("reference left: %s\n", line.c_str());

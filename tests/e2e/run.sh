@@ -16,7 +16,14 @@ step() {  # description, command...
   "$@" || { echo "FAIL $what ($bits-bit)"; failures=$((failures + 1)); }
 }
 
+# A wineserver started without a display keeps message boxes from opening: start it anew here,
+# inside the display the suite runs in.
+wineserver -k 2>/dev/null
+wineserver -p 2>/dev/null
 "$wine" regsvr32 /s "$(winpath "$dll")" || { echo "FAIL regsvr32 $dll"; exit 1; }
+mkdir -p "$BUILD/e2e-$bits"
+export ADDIN_E2E_OUT
+ADDIN_E2E_OUT=$(winpath "$BUILD/e2e-$bits")
 export ADDIN_DLL ADDIN_DLL32
 ADDIN_DLL=$(winpath "$dll")
 ADDIN_DLL32=$(winpath "$BUILD/i686/component/com/AddIn.dll")
