@@ -127,7 +127,7 @@ Model::Model()
     auto is = [](TextView a, TextView b) { return !CaseFoldLess{}(a, b) && !CaseFoldLess{}(b, a); };
     if (is(function, u"СоздатьОбъект")) {
       if (is(argument, u"Запрос")) return Value::Obj(ObjRef(&Make<Query>(*this)));
-      if (is(argument, u"ТаблицаЗначений")) return Value::Obj(ObjRef(&Make<ValueTable>(*this)));
+      if (is(argument, u"ТаблицаЗначений")) return Value::Obj(ObjRef(&Make<ValueTable>()));
       if (is(argument, u"СписокЗначений")) return Value::Obj(ObjRef(&Make<ValueList>()));
     }
     if (is(function, u"ПолучитьПустоеЗначение") && is(argument, u"Документ.РасходнаяНакладная"))

@@ -145,7 +145,7 @@ ValueList::ValueList() {
 
 // --- ValueTable ------------------------------------------------------------------------------
 
-ValueTable::ValueTable(Model& model) : model_(model) {
+ValueTable::ValueTable() {
   methods[u"НоваяКолонка"] = [this](std::span<Value> args) {
     columns.push_back(ToText(Arg(args, 0, u"НоваяКолонка")));
     for (auto& row : rows) row.emplace_back();

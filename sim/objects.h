@@ -69,7 +69,7 @@ class ValueList : public Object {
 // A value table: named columns, rows of cells, one current row.
 class ValueTable : public Object {
  public:
-  explicit ValueTable(Model& model);
+  ValueTable();
   Value Get(TextView member) override;
   void Set(TextView member, const Value& value) override;
   std::vector<Text> columns;
@@ -82,7 +82,6 @@ class ValueTable : public Object {
 
  private:
   size_t Column(TextView name) const;  // index, or columns.size()
-  Model& model_;
 };
 
 // The spreadsheet table and its pieces.

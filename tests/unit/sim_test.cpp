@@ -145,7 +145,7 @@ TEST(SimQuery, AMalformedTextSaysWhere) {
 
 TEST(SimValueTable, SortSearchWithRowNumberAndRemoval) {
   auto m = ParseDay(kSmallDay, "small");
-  ValueTable& t = m->Make<ValueTable>(*m);
+  ValueTable& t = m->Make<ValueTable>();
   for (const char16_t* c : {u"Докум", u"Часы", u"Зона"}) Call(t, u"НоваяКолонка", {Value::Str(c)});
   Element& z1 = *m->zones.elements[1];  // code 1
   Element& z2 = *m->zones.elements[0];  // code 2
