@@ -84,7 +84,11 @@ MemberCounts& Counts() {
 }
 
 void Object::Enter(const char16_t* kind, TextView member) {
-  if (Counts().on) ++Counts().calls[Text(member)];
+  MemberCounts& counts = Counts();
+  if (counts.on) ++counts.calls[Text(member)];
+  if (counts.listing) counts.sequence.push_back(Text(kind) + u" " + Text(member));
+  if (++counts.numbered == counts.failAt)
+    throw RuntimeError::FromHost(kInjectedFailure, u"injected failure of call " + Text(member));
   if (logging) log.push_back(Text(kind) + u" " + Text(member));
   ++calls;
   if ((failAt && failAt(calls)) || (!failing.empty() && !CaseFoldLess{}(member, failing) && !CaseFoldLess{}(failing, member)))

@@ -38,6 +38,11 @@ struct MemberCounts {
   bool on = false;
   std::map<Text, long, CaseFoldLess> calls;
   long long rowsExamined = 0;  // rows and list values compared by searches ("НайтиЗначение")
+  // Every call on any simulated object is numbered from 1; the call whose number is failAt fails
+  // with the host's own error (fault injection), and the calls are listed while listing is on.
+  long numbered = 0, failAt = 0;
+  bool listing = false;
+  std::vector<Text> sequence;
 };
 MemberCounts& Counts();
 
