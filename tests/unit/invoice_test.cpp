@@ -28,12 +28,16 @@ const char* kDay = R"({"date": "09.12.2026",
 class Invoice : public ::testing::Test {
  protected:
   void SetUp() override {
+    old = SetInformationBox(&box);
+    Reset();
+  }
+  // A fresh day and settings.
+  void Reset() {
     model = sim::ParseDay(kDay, "invoice day");
     Settings() = ComponentSettings{};
     Settings().firmInn = u"7701";
     Settings().workingDate = 46365;
     Settings().numberPrefix = u"СП";
-    old = SetInformationBox(&box);
   }
   void TearDown() override {
     SetInformationBox(old);
@@ -108,7 +112,7 @@ TEST_F(Invoice, ClientTypesFreeDeliveryAndSalesTax) {
       {7, 1, false, u"РД00000001", 0},  // private person of type 2
   };
   for (const auto& c : cases) {
-    SetUp();
+    Reset();
     ASSERT_EQ(Fill(c.client), kOk) << c.client;
     EXPECT_EQ(Field(u"ТипУчета"), Value::I2(c.accounting)) << c.client;
     EXPECT_EQ(Field(u"ФинУчет"), Value::I2(1)) << c.client;  // not recomputed
@@ -140,13 +144,13 @@ TEST_F(Invoice, FailuresStopAtTheirStepAndKeepWhatWasWritten) {
   EXPECT_EQ(doc->log.back(), u"set Договор");  // step 11 done, step 12 failed
   EXPECT_EQ(Field(u"Клиент"), Value::Obj(ObjRef(model->clients.elements[0])));
 
-  SetUp();
+  Reset();
   model->clients.elements[2]->members[u"ТипКлиента"] = Value::Null();  // Null: not a special client
   model->clients.elements[2]->members[u"Бесплатно"] = Value::Null();
   ASSERT_EQ(Fill(3), kOk);
   EXPECT_EQ(Field(u"ТипУчета"), Value::I2(1));
 
-  SetUp();
+  Reset();
   ParamArray p{1, 0, {Value::I2(41), Value::I4(5)}};
   p.items.resize(9, Value::Null());
   EXPECT_EQ(component.CallAsProc(methExecute, &p), StatusOfErrorNumber(kObjectRequired));  // elements 2 to 5
