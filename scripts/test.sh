@@ -15,7 +15,7 @@ say "benchmarks run (figures: scripts/bench.sh)"
   { cat "$BUILD/bench-smoke.log"; failures=$((failures + 1)); }
 
 say "fuzz targets, bounded"
-for target in schedule_fuzz; do
+for target in schedule_fuzz protocol_fuzz; do
   "$BUILD/fuzz/fuzz/$target" -runs="${ADDIN_FUZZ_RUNS:-50000}" -seed=1 >"$BUILD/$target.log" 2>&1 ||
     { tail -n 30 "$BUILD/$target.log"; failures=$((failures + 1)); }
   grep -h '^Done' "$BUILD/$target.log" | sed "s/^/$target: /"
