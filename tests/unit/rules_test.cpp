@@ -7,6 +7,11 @@
 #include "host/rules.h"
 #include "host/runtime_error.h"
 #include "test_support.h"
+#include "fake_object.h"
+#include "host/utf.h"
+
+#include <memory>
+#include <new>
 
 namespace addin {
 namespace {
@@ -119,6 +124,59 @@ TEST(Rules, StatusCarriesTheErrorNumber) {
   EXPECT_EQ(host.number(), 0);
   EXPECT_EQ(RuntimeError::FromHost(StatusOfErrorNumber(11), u"").number(), 11);
   EXPECT_EQ(RuntimeError::FromHost(0, u"").status(), kUnexpected);  // never a success
+}
+
+}  // namespace
+}  // namespace addin
+
+namespace addin {
+namespace {
+
+// A value of a kind the rules do not know, as the Windows mapping keeps one (say an unsigned
+// integer): the rules reduce it first.
+class Unsigned final : public OpaqueValue {
+ public:
+  explicit Unsigned(Value reduced) : reduced_(std::move(reduced)) {}
+  Value Reduce() const override {
+    if (reduced_.IsEmpty()) throw RuntimeError(kTypeMismatch);
+    return reduced_;
+  }
+
+ private:
+  Value reduced_;
+};
+
+TEST(Rules, OpaqueValuesAreReducedFirst) {
+  const Value seven = Value::Opaque(std::make_shared<Unsigned>(Value::R8(7.5)));
+  EXPECT_EQ(ToInt32(seven), 8);
+  EXPECT_EQ(ToText(seven), u"7.5");
+  EXPECT_EQ(ToDate(seven), 7.5);
+  const Value none = Value::Opaque(std::make_shared<Unsigned>(Value()));
+  EXPECT_EQ(test::ErrorOf([&] { ToNumber(none); }), kTypeMismatch);
+  EXPECT_EQ(seven, seven);  // handed back as it came
+}
+
+TEST(Rules, TruthValuesAndObjectsAsTextAndDate) {
+  EXPECT_EQ(ToText(Value::Bool(true)), u"True");
+  EXPECT_EQ(ToText(Value::Bool(false)), u"False");
+  test::FakeObject o;
+  EXPECT_EQ(test::ErrorOf([&] { ToText(Value::Obj(ObjRef(&o))); }), kTypeMismatch);
+  EXPECT_EQ(test::ErrorOf([&] { ToDate(Value::Obj(ObjRef(&o))); }), kTypeMismatch);
+  EXPECT_EQ(o.refs, 0);
+}
+
+TEST(Rules, TextsRoundTripThroughUtf8) {
+  for (const Text& t : {Text(u"Лист доставки"), Text(u"08:00–10:00 €"), Text(u"\U0001F69A грузовик"), Text()})
+    EXPECT_EQ(Utf16(Utf8(t)), t);
+  EXPECT_EQ(Utf8(u"–"), "\xE2\x80\x93");
+}
+
+TEST(Rules, OutOfMemoryIsItsOwnStatus) {
+  try {
+    throw std::bad_alloc();
+  } catch (...) {
+    EXPECT_EQ(StatusOfCurrentException(), kOutOfMemory);
+  }
 }
 
 }  // namespace
