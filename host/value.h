@@ -25,7 +25,6 @@ class ObjRef {
  public:
   ObjRef() noexcept = default;
   explicit ObjRef(HostObject* object) noexcept;  // takes a new reference
-  static ObjRef Adopt(HostObject* object) noexcept;  // takes over a reference already counted
   ObjRef(const ObjRef& other) noexcept;
   ObjRef(ObjRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
   ObjRef& operator=(ObjRef other) noexcept {
@@ -153,11 +152,6 @@ struct ParamArray {
 
 inline ObjRef::ObjRef(HostObject* object) noexcept : object_(object) {
   if (object_) object_->AddRef();
-}
-inline ObjRef ObjRef::Adopt(HostObject* object) noexcept {
-  ObjRef r;
-  r.object_ = object;
-  return r;
 }
 inline ObjRef::ObjRef(const ObjRef& other) noexcept : object_(other.object_) {
   if (object_) object_->AddRef();
