@@ -166,6 +166,18 @@ ParamArray FromSafeArray(SAFEARRAY* array) {
   return p;
 }
 
+SAFEARRAY* ToSafeArray(const std::vector<Value>& values) {
+  SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), 0};
+  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
+  if (!array) throw std::bad_alloc();
+  for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
+    UniqueVariant v;
+    ToVariant(values[i], *v.get());
+    SafeArrayPutElement(array, &i, v.get());
+  }
+  return array;
+}
+
 void WriteBack(SAFEARRAY* array, const ParamArray& before, const ParamArray& after) {
   if (before.items.size() != after.items.size()) return;
   ArrayLock lock(array);

@@ -5,6 +5,7 @@
 #include <oaidl.h>
 
 #include <memory>
+#include <vector>
 
 #include "host/value.h"
 
@@ -29,6 +30,9 @@ void ToVariant(const Value& value, VARIANT& out);
 // The portable picture of an argument array (null: no array). Throws RuntimeError for an array
 // whose elements are not VARIANTs.
 ParamArray FromSafeArray(SAFEARRAY* array);
+// A new one-dimensional array of VARIANTs (lower bound 0) holding the values; the caller
+// destroys it.
+SAFEARRAY* ToSafeArray(const std::vector<Value>& values);
 // Writes back into the array each element whose value is no longer the one read.
 void WriteBack(SAFEARRAY* array, const ParamArray& before, const ParamArray& after);
 

@@ -160,11 +160,11 @@ ValueTable::ValueTable() {
   methods[u"Сортировать"] = [this](std::span<Value> args) {
     // "2,3" or "Часы,Зона": column numbers or names, each with an optional "-" for descending.
     std::vector<std::pair<size_t, int>> keys;
-    Text spec = ToText(Arg(args, 0, u"Сортировать"));
+    const Text order = ToText(Arg(args, 0, u"Сортировать"));
     size_t start = 0;
-    while (start <= spec.size()) {
-      size_t end = std::min(spec.find(u',', start), spec.size());
-      Text part = TrimBlanks(TextView(spec).substr(start, end - start));
+    while (start <= order.size()) {
+      size_t end = std::min(order.find(u',', start), order.size());
+      Text part = TrimBlanks(TextView(order).substr(start, end - start));
       int direction = 1;
       if (!part.empty() && (part.back() == u'-' || part.back() == u'+')) {
         direction = part.back() == u'-' ? -1 : 1;

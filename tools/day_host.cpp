@@ -56,13 +56,7 @@ Value RunDay(sim::Model& model, double workingDate) {
     Check(init->Init(V_DISPATCH(connection.get())), "Init");
   }
   for (auto& call : sim::DeliverySheetCalls(model, workingDate)) {
-    SAFEARRAYBOUND bound{static_cast<ULONG>(call.params.size()), 0};
-    SAFEARRAY* params = SafeArrayCreate(VT_VARIANT, 1, &bound);
-    for (LONG i = 0; i < static_cast<LONG>(call.params.size()); ++i) {
-      com::UniqueVariant v;
-      com::ToVariant(call.params[i], *v.get());
-      SafeArrayPutElement(params, &i, v.get());
-    }
+    SAFEARRAY* params = com::ToSafeArray(call.params);
     HRESULT hr = ext->CallAsProc(0, &params);
     SafeArrayDestroy(params);
     Check(hr, "Execute " + call.what);
@@ -90,13 +84,7 @@ void FillInvoice(sim::Model& model, const std::string& code) {
   auto obj = [](HostObject& o) { return Value::Obj(ObjRef(&o)); };
   std::vector<Value> params = {Value::I2(41), obj(doc), obj(model.firms), obj(*client), obj(*model.zones.elements.at(0)),
                                obj(*model.slots.elements.at(0)), Value::Null(), Value::Null(), Value::Null()};
-  SAFEARRAYBOUND bound{9, 0};
-  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
-  for (LONG i = 0; i < 9; ++i) {
-    com::UniqueVariant v;
-    com::ToVariant(params[i], *v.get());
-    SafeArrayPutElement(array, &i, v.get());
-  }
+  SAFEARRAY* array = com::ToSafeArray(params);
   const HRESULT hr = ext->CallAsProc(0, &array);
   SafeArrayDestroy(array);
   Check(hr, "Execute 41");

@@ -61,13 +61,7 @@ class ThroughCom : public ::testing::Test {
 
   HRESULT Execute(std::vector<Value> params) {
     params.resize(9, Value::Null());
-    SAFEARRAYBOUND bound{9, 0};
-    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
-    for (LONG i = 0; i < 9; ++i) {
-      com::UniqueVariant v;
-      com::ToVariant(params[i], *v.get());
-      SafeArrayPutElement(array, &i, v.get());
-    }
+    SAFEARRAY* array = com::ToSafeArray(params);
     HRESULT hr = ext->CallAsProc(0, &array);
     SafeArrayDestroy(array);
     return hr;
