@@ -63,7 +63,7 @@ HRESULT WithParams(SAFEARRAY** array, F&& method) {
 class ByRefCoercion {
  public:
   ByRefCoercion(ITypeInfo* info, DISPID id, DISPPARAMS* params) : original_(params) {
-    if (!params || params->cArgs == 0) return;
+    if (!params || params->cArgs == 0 || !params->rgvarg) return;
     FUNCDESC* fd = Find(info, id);
     if (!fd) return;
     args_.assign(params->rgvarg, params->rgvarg + params->cArgs);
