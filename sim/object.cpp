@@ -95,23 +95,73 @@ void Object::Enter(const char16_t* kind, TextView member) {
     throw RuntimeError::FromHost(kInjectedFailure, u"injected failure of " + Text(member));
 }
 
+namespace {
+
+// A value as the trace shows it: texts quoted, references by name or number.
+Text Shown(const Value& v) {
+  if (v.IsText()) return u"\"" + v.AsText() + u"\"";
+  if (v.IsObject()) {
+    auto* o = dynamic_cast<Object*>(v.AsObject().get());
+    for (const char16_t* key : {u"Наименование", u"НомерДок"})
+      if (o && o->members.count(key) && o->members.at(key).IsText()) return u"<" + o->members.at(key).AsText() + u">";
+    return u"<object>";
+  }
+  try {
+    return v.IsEmpty() ? u"Empty" : v.IsNull() ? u"Null" : ToText(v);
+  } catch (const RuntimeError&) {
+    return u"<value>";
+  }
+}
+
+}  // namespace
+
+void Object::Trace(const char16_t* kind, TextView member, std::span<const Value> args, const Value* result) {
+  Text line = Text(kind) + u" " + Text(member);
+  if (!args.empty()) {
+    line += u"(";
+    for (size_t i = 0; i < args.size(); ++i) line += (i ? u", " : u"") + Shown(args[i]);
+    line += u")";
+  }
+  if (result) line += u" -> " + Shown(*result);
+  trace.push_back(std::move(line));
+}
+
 Value Object::Get(TextView member) {
   Enter(u"get", member);
+  Value result = DoGet(member);
+  if (tracing) Trace(u"get", member, {}, &result);
+  return result;
+}
+
+void Object::Set(TextView member, const Value& value) {
+  Enter(u"set", member);
+  DoSet(member, value);
+  if (tracing) Trace(u"set", member, std::span(&value, 1), nullptr);
+}
+
+Value Object::Call(TextView member, std::span<Value> args, std::uint32_t) {
+  Enter(u"call", member);
+  std::vector<Value> given;
+  if (tracing) given.assign(args.begin(), args.end());
+  Value result = DoCall(member, args);
+  if (tracing) Trace(u"call", member, given, &result);
+  return result;
+}
+
+Value Object::DoGet(TextView member) {
   if (auto m = methods.find(member); m != methods.end()) return m->second({});
   auto it = members.find(member);
   if (it == members.end()) throw RuntimeError::FromHost(kUnknownName, u"no member " + Text(member));
   return it->second;
 }
 
-void Object::Set(TextView member, const Value& value) {
-  Enter(u"set", member);
+void Object::DoSet(TextView member, const Value& value) {
   auto it = members.find(member);
   if (it != members.end()) it->second = value;
   else members.emplace(Text(member), value);
 }
 
-Value Object::Call(TextView member, std::span<Value> args, std::uint32_t) {
-  Enter(u"call", member);
+Value Object::DoCall(TextView member, std::span<Value> args) {
   auto m = methods.find(member);
   if (m != methods.end()) return m->second(args);
   if (args.empty()) {

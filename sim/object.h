@@ -58,9 +58,10 @@ class Object : public HostObject {
   void AddRef() noexcept override { ++refs; }
   void Release() noexcept override { --refs; }  // the owner (a test, a model) keeps it alive
 
-  Value Get(TextView member) override;
-  void Set(TextView member, const Value& value) override;
-  Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) override;
+  // Every call is entered (numbered, logged, failed on request), carried out, and traced.
+  Value Get(TextView member) final;
+  void Set(TextView member, const Value& value) final;
+  Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) final;
 
   // Lets go of every value held, so that objects can be destroyed in any order.
   virtual void DropReferences() {
@@ -77,6 +78,9 @@ class Object : public HostObject {
   std::map<Text, Method, CaseFoldLess> methods;
   std::vector<Text> log;  // "get X", "set X", "call X"
   bool logging = true;    // benchmarks switch the log off
+  // With tracing on, each call with its arguments and result: "call X(1, \"a\") -> 2".
+  std::vector<Text> trace;
+  bool tracing = false;
   Text failing;           // a member whose every call fails
   // Called before every call with its number (1, 2, ...); returning true makes the call fail.
   std::function<bool(long)> failAt;
@@ -85,8 +89,15 @@ class Object : public HostObject {
   std::shared_ptr<void> face;
 
  protected:
+  // What a call does: methods first, then members; a derived object adds its own.
+  virtual Value DoGet(TextView member);
+  virtual void DoSet(TextView member, const Value& value);
+  virtual Value DoCall(TextView member, std::span<Value> args);
+
+ private:
   // Entered before each call is carried out: logs it and fails it on request.
   void Enter(const char16_t* kind, TextView member);
+  void Trace(const char16_t* kind, TextView member, std::span<const Value> args, const Value* result);
 };
 
 }  // namespace addin::sim

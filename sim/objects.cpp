@@ -37,12 +37,9 @@ Element::Element(bool empty) : empty_(empty) {
   if (empty_) members[u"Код"] = Value::Str(u"");
 }
 
-Value Element::Get(TextView member) {
-  if (empty_ && !methods.count(member) && !members.count(member)) {
-    Enter(u"get", member);
-    return Value::Str(u"");
-  }
-  return Object::Get(member);
+Value Element::DoGet(TextView member) {
+  if (empty_ && !methods.count(member) && !members.count(member)) return Value::Str(u"");
+  return Object::DoGet(member);
 }
 
 // --- Catalogue -------------------------------------------------------------------------------
@@ -86,9 +83,8 @@ Catalogue::Catalogue() {
   };
 }
 
-Value Catalogue::Get(TextView member) {
-  if (methods.count(member)) return Object::Get(member);
-  Enter(u"get", member);
+Value Catalogue::DoGet(TextView member) {
+  if (methods.count(member)) return Object::DoGet(member);
   if (!current_) throw Fault(Text(member) + u": the catalogue has no current element");
   return current_->Get(member);
 }
@@ -113,12 +109,9 @@ Document::Document(Model& model, bool empty) : model_(model), empty_(empty) {
 }
 
 // The empty document answers every attribute with the empty text, as the empty reference does.
-Value Document::Get(TextView member) {
-  if (empty_ && !methods.count(member) && !members.count(member)) {
-    Enter(u"get", member);
-    return Value::Str(u"");
-  }
-  return Object::Get(member);
+Value Document::DoGet(TextView member) {
+  if (empty_ && !methods.count(member) && !members.count(member)) return Value::Str(u"");
+  return Object::DoGet(member);
 }
 
 // --- ValueList -------------------------------------------------------------------------------
@@ -230,16 +223,14 @@ size_t ValueTable::Column(TextView name) const {
   return columns.size();
 }
 
-Value ValueTable::Get(TextView member) {
+Value ValueTable::DoGet(TextView member) {
   size_t c = Column(member);
-  if (c == columns.size()) return Object::Get(member);
-  Enter(u"get", member);
+  if (c == columns.size()) return Object::DoGet(member);
   if (current < 0) throw Fault(Text(member) + u": no current row");
   return rows[current][c];
 }
 
-void ValueTable::Set(TextView member, const Value& value) {
-  Enter(u"set", member);
+void ValueTable::DoSet(TextView member, const Value& value) {
   size_t c = Column(member);
   if (c == columns.size()) throw RuntimeError::FromHost(kUnknownName, u"no column " + Text(member));
   if (current < 0) throw Fault(Text(member) + u": no current row");

@@ -17,7 +17,9 @@ class Element : public Object {
  public:
   explicit Element(bool empty = false);
   bool empty() const { return empty_; }
-  Value Get(TextView member) override;
+
+ protected:
+  Value DoGet(TextView member) override;
 
  private:
   bool empty_;
@@ -29,7 +31,9 @@ class Catalogue : public Object {
  public:
   Catalogue();
   std::vector<Element*> elements;  // in the order they were entered
-  Value Get(TextView member) override;
+
+ protected:
+  Value DoGet(TextView member) override;
 
  private:
   std::vector<Element*> selection_;
@@ -42,7 +46,6 @@ class Catalogue : public Object {
 class Document : public Object {
  public:
   Document(Model& model, bool empty = false);
-  Value Get(TextView member) override;
   struct Line {
     Element* item;
     double quantity;
@@ -50,6 +53,9 @@ class Document : public Object {
   std::vector<Line> lines;
   bool posted = false, deleted = false;
   double date = 0;
+
+ protected:
+  Value DoGet(TextView member) override;
 
  private:
   Model& model_;
@@ -70,8 +76,6 @@ class ValueList : public Object {
 class ValueTable : public Object {
  public:
   ValueTable();
-  Value Get(TextView member) override;
-  void Set(TextView member, const Value& value) override;
   std::vector<Text> columns;
   std::vector<std::vector<Value>> rows;
   long current = -1;  // index into rows
@@ -79,6 +83,10 @@ class ValueTable : public Object {
     rows.clear();
     Object::DropReferences();
   }
+
+ protected:
+  Value DoGet(TextView member) override;
+  void DoSet(TextView member, const Value& value) override;
 
  private:
   size_t Column(TextView name) const;  // index, or columns.size()

@@ -388,15 +388,12 @@ Query::Query(Model& model) : model_(model) {
   };
 }
 
-Value Query::Get(TextView member) {
+Value Query::DoGet(TextView member) {
   if (position_ >= 0 && position_ < static_cast<long>(records_.size())) {
     auto it = records_[position_].find(member);
-    if (it != records_[position_].end()) {
-      Enter(u"get", member);
-      return it->second;
-    }
+    if (it != records_[position_].end()) return it->second;
   }
-  return Object::Get(member);
+  return Object::DoGet(member);
 }
 
 void Query::Run(TextView text) {

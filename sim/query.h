@@ -15,8 +15,6 @@ class Model;
 class Query : public Object {
  public:
   explicit Query(Model& model);
-  // The current record's variables and functions; then the query's own members.
-  Value Get(TextView member) override;
 
   // One record of the first grouping: its variables' and functions' values.
   using Record = std::map<Text, Value, CaseFoldLess>;
@@ -29,6 +27,10 @@ class Query : public Object {
     records_.clear();
     Object::DropReferences();
   }
+
+ protected:
+  // The current record's variables and functions; then the query's own members.
+  Value DoGet(TextView member) override;
 
  private:
   Model& model_;

@@ -243,3 +243,23 @@ TEST(SimModel, ReferencesAreCountedAndReported) {
 
 }  // namespace
 }  // namespace addin::sim
+
+namespace addin::sim {
+namespace {
+
+TEST(SimObject, TracesCallsWithArgumentsAndResults) {
+  auto m = ParseDay(kSmallDay, "small");
+  ValueTable& t = m->Make<ValueTable>();
+  t.tracing = true;
+  Call(t, u"НоваяКолонка", {Value::Str(u"Зона")});
+  Call(t, u"НоваяСтрока");
+  t.Set(u"Зона", Value::Obj(ObjRef(m->zones.elements[0])));
+  std::vector<Value> args = {Value::Obj(ObjRef(m->zones.elements[0])), Value::I4(0), Value::Str(u"Зона")};
+  t.Call(u"НайтиЗначение", args, 2);
+  EXPECT_EQ(t.trace, (std::vector<Text>{u"call НоваяКолонка(\"Зона\") -> Empty", u"call НоваяСтрока -> Empty",
+                                        u"set Зона(<Юг>)", u"call НайтиЗначение(<Юг>, 0, \"Зона\") -> 1"}));
+  EXPECT_EQ(t.log.size(), 4u);
+}
+
+}  // namespace
+}  // namespace addin::sim
