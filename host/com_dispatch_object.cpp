@@ -57,16 +57,29 @@ DISPID DispatchObject::AskId(TextView member) {
   return id;
 }
 
+DISPID DispatchObject::Resolve(TextView member, bool& asked) {
+  asked = true;
+  if (auto own = own_.find(member); own != own_.end()) return own->second;
+  asked = false;
+  auto shared = kind_->ids.find(member);
+  if (shared != kind_->ids.end() && !shared->second.mixed && shared->second.agreed >= 2) return shared->second.id;
+  const DISPID id = AskId(member);
+  asked = true;
+  own_.emplace(Text(member), id);
+  if (shared == kind_->ids.end()) kind_->ids.emplace(Text(member), NameTable::Entry{id});
+  else if (shared->second.id == id) ++shared->second.agreed;
+  else shared->second.mixed = true;
+  return id;
+}
+
 HRESULT DispatchObject::InvokeId(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, EXCEPINFO& info) {
   UINT argErr = 0;
   return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &info, &argErr);
 }
 
 Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args, std::uint32_t byRefMask) {
-  auto known = kind_->ids.find(member);
-  const bool shared = known != kind_->ids.end();
-  DISPID id = shared ? known->second : AskId(member);
-  if (!shared) kind_->ids.emplace(Text(member), id);
+  bool asked = false;
+  const DISPID id = Resolve(member, asked);
   const size_t n = args.size();
   // By-reference arguments travel as VT_VARIANT|VT_BYREF pointing at a VARIANT: the form every
   // late-bound host writes back into.
@@ -92,11 +105,11 @@ Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args,
   UniqueExcepInfo info;
   VARIANT* wanted = flags == DISPATCH_PROPERTYPUT ? nullptr : result.get();
   HRESULT hr = InvokeId(id, flags, params, wanted, info);
-  if (shared && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_UNKNOWNNAME)) {
-    // Not of its kind after all: it gets a kind of its own, and the member is asked of it.
+  if (!asked && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_UNKNOWNNAME)) {
+    // Not of its kind after all: the member is asked of the object, and no longer shared.
     const DISPID own = AskId(member);
-    kind_ = std::make_shared<NameTable>();
-    kind_->ids.emplace(Text(member), own);
+    own_.emplace(Text(member), own);
+    kind_->ids.at(Text(member)).mixed = true;
     if (own != id) hr = InvokeId(own, flags, params, wanted, info);
   }
   if (FAILED(hr)) {

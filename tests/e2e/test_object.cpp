@@ -41,6 +41,7 @@ HRESULT TestObject::QueryInterface(REFIID iid, void** out) {
 }
 
 HRESULT TestObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  ++idRequests;
   for (UINT i = 0; i < count; ++i) {
     ids[i] = DISPID_UNKNOWN;
     for (size_t k = 0; k < members_.size(); ++k)

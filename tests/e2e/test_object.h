@@ -22,8 +22,9 @@ class TestObject final : public IDispatch {
   // The member's value (VT_EMPTY when none).
   VARIANT Member(const std::wstring& name) const;
   long refs() const { return refs_; }
-  // Member names called, in order.
+  // Member names called, in order, and the names asked for.
   std::vector<std::wstring> calls;
+  long idRequests = 0;
 
   ~TestObject();
 
