@@ -16,8 +16,6 @@ namespace {
 
 using namespace delivery;
 
-Value Obj(const HostObject& o) { return Value::Obj(ObjRef(const_cast<HostObject*>(&o))); }
-
 // The object a value holds, with a reference of its own: a host object handed out by a call
 // lives only as long as some reference to it.
 ObjRef ObjectIn(const Value& v) {
@@ -75,7 +73,7 @@ class Run {
     Call(details_, u"УдалитьВсе");
     for (const Value& v : values) Call(details_, u"ДобавитьЗначение", {v});
   }
-  void AreaDetails(HostObject& area) { Call(area, u"Расшифровка", {Obj(details_), Value::I4(0)}); }
+  void AreaDetails(HostObject& area) { Call(area, u"Расшифровка", {Value::Obj(detailsRef_), Value::I4(0)}); }
   ObjRef Area(HostObject& section, const char16_t* name) {
     return Call(section, u"Область", {Value::Str(name)}).AsObject();
   }
@@ -138,8 +136,8 @@ class Run {
     HostObject& q = *ObjectIn(invoiceQuery);  // invoiceQuery holds it
     Call(q, u"Выполнить", {Value::Str(InvoiceQueryText(Settings().workingDate, flagged, depositCode))});
 
-    rowsTable_ = Eval(u"СоздатьОбъект(\"ТаблицаЗначений\")");
-    HostObject& rows = *ObjectIn(rowsTable_);  // rowsTable_ holds it
+    const Value rowsTable = Eval(u"СоздатьОбъект(\"ТаблицаЗначений\")");
+    HostObject& rows = *ObjectIn(rowsTable);  // rowsTable holds it
     for (const char16_t* column : {u"Докум", u"Часы", u"Зона", u"КолВоды", u"КолБут"})
       Call(rows, u"НоваяКолонка", {Value::Str(column)});
     while (Equals(Call(q, u"Группировка", {Value::I4(1)}), 1)) {
@@ -270,7 +268,7 @@ class Run {
   ObjRef sheetRef_, detailsRef_;  // elements passed by reference: held for the run
   HostObject &sheet_, &zoneMarks_, &documentMarks_, &details_, &zones_, &slots_;
   HostObject* app_ = nullptr;
-  Value rowsTable_, placed_, emptyInvoice_;
+  Value placed_, emptyInvoice_;
   std::int16_t orderRows_ = 0;
   std::int32_t total_ = 0, shown_ = 0, slotCount_ = 0;
   std::map<std::pair<CodeKey, CodeKey>, std::vector<DeliveryRow>> queues_;
