@@ -27,12 +27,12 @@ struct InterfaceId<_AddInObj> {
 
 namespace {
 
-// Replaces an [in, out] text: the old one is the callee's to free.
+// Writes an [in, out] text. What the host left there is not freed: nothing promises that it is
+// an allocated text, and freeing a stray pointer would take the host down, where leaving a text
+// costs a few bytes at registration time.
 HRESULT PutText(BSTR* out, const Text& text) {
   if (!out) return E_POINTER;
-  BSTR fresh = NewBstr(text);
-  SysFreeString(*out);
-  *out = fresh;
+  *out = NewBstr(text);
   return S_OK;
 }
 
@@ -82,11 +82,12 @@ class ByRefCoercion {
           arg = *target;
         }
       } else if (to == VT_BSTR || to == VT_I4) {
-        auto& h = holders_.emplace_back(Holder{target, {}});
+        auto& h = holders_.emplace_back(Holder{target, {}, nullptr});
         if (FAILED(VariantChangeType(&h.value, target, 0, to))) {
           h.value = VARIANT{};  // a Null or an object: the empty text or 0
           V_VT(&h.value) = to;
         }
+        if (to == VT_BSTR) h.copy = V_BSTR(&h.value);
         V_VT(&arg) = to | VT_BYREF;
         V_BYREF(&arg) = &V_I4(&h.value);  // the union's storage, for either type
       }
@@ -98,6 +99,7 @@ class ByRefCoercion {
   ByRefCoercion(const ByRefCoercion&) = delete;
   ~ByRefCoercion() {
     for (auto& h : holders_) {
+      if (h.copy && V_BSTR(&h.value) != h.copy) SysFreeString(h.copy);  // ours; the method wrote anew
       VariantClear(h.target);
       *h.target = h.value;  // the script's variant takes it over
     }
@@ -108,6 +110,7 @@ class ByRefCoercion {
   struct Holder {
     VARIANT* target;
     VARIANT value;
+    BSTR copy;  // the text made for the call, when the parameter is a text
   };
   static FUNCDESC* Find(ITypeInfo* info, DISPID id) {
     TYPEATTR* attr = nullptr;
