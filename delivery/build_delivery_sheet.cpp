@@ -5,6 +5,7 @@
 
 #include "component/routines.h"
 #include "delivery/delivery.h"
+#include "host/calls.h"
 #include "host/bridge.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
@@ -15,16 +16,6 @@ namespace addin {
 namespace {
 
 using namespace delivery;
-
-// The object a value holds, with a reference of its own: a host object handed out by a call
-// lives only as long as some reference to it.
-ObjRef ObjectIn(const Value& v) {
-  if (!v.IsObject()) throw RuntimeError(kObjectRequired);
-  return v.AsObject();
-}
-
-Value Call(HostObject& o, TextView member, std::vector<Value> args = {}) { return o.Call(member, args); }
-Value Call(const ObjRef& o, TextView member, std::vector<Value> args = {}) { return o->Call(member, args); }
 
 // A code as the cells compare it: numbers by value, texts exactly; a number never equals a text.
 struct CodeKey {
@@ -163,7 +154,7 @@ class Run {
       const CodeKey zone = KeyOf(ObjectIn(rows.Get(u"Зона"))->Get(u"Код"));
       row.flagged = rows.Get(u"КолВоды");
       row.deposit = rows.Get(u"КолБут");
-      queues_[{slot, zone}].push_back(std::move(row));
+      queues_[{slot, zone}].rows.push_back(std::move(row));
     }
   }
 
@@ -189,8 +180,8 @@ class Run {
   // The next invoice of the slot and zone, if one is left.
   const DeliveryRow* Place(const CodeKey& slot, const CodeKey& zone) {
     auto it = queues_.find({slot, zone});
-    if (it == queues_.end() || it->second.size() <= next_[{slot, zone}]) return nullptr;
-    return &it->second[next_[{slot, zone}]++];
+    if (it == queues_.end() || it->second.next == it->second.rows.size()) return nullptr;
+    return &it->second.rows[it->second.next++];
   }
 
   // The client's name and address, or the invoice's property instead of the address when the
@@ -271,8 +262,12 @@ class Run {
   Value placed_, emptyInvoice_;
   std::int16_t orderRows_ = 0;
   std::int32_t total_ = 0, shown_ = 0, slotCount_ = 0;
-  std::map<std::pair<CodeKey, CodeKey>, std::vector<DeliveryRow>> queues_;
-  std::map<std::pair<CodeKey, CodeKey>, size_t> next_;
+  // The invoices of each (time slot, zone) in sorted order, and the next one to place.
+  struct Queue {
+    std::vector<DeliveryRow> rows;
+    size_t next = 0;
+  };
+  std::map<std::pair<CodeKey, CodeKey>, Queue> queues_;
 };
 
 }  // namespace

@@ -16,11 +16,6 @@ class ComPtr {
   explicit ComPtr(T* p) noexcept : p_(p) {  // takes a new reference
     if (p_) p_->AddRef();
   }
-  static ComPtr Adopt(T* p) noexcept {
-    ComPtr r;
-    r.p_ = p;
-    return r;
-  }
   ComPtr(const ComPtr& o) noexcept : ComPtr(o.p_) {}
   ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
   ComPtr& operator=(ComPtr o) noexcept {
@@ -37,7 +32,6 @@ class ComPtr {
     *this = ComPtr();
     return &p_;
   }
-  T* detach() noexcept { return std::exchange(p_, nullptr); }
 
   template <class U>
   ComPtr<U> As(REFIID iid) const noexcept {
@@ -79,7 +73,6 @@ class UniqueBstr {
     SysFreeString(std::exchange(b_, nullptr));
     return &b_;
   }
-  BSTR detach() noexcept { return std::exchange(b_, nullptr); }
 
  private:
   BSTR b_ = nullptr;

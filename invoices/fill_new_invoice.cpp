@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "component/routines.h"
+#include "host/calls.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
 #include "invoices/message_box.h"
@@ -14,13 +15,6 @@ namespace {
 
 RecordedMessages g_recorded;
 InformationBox* g_box = &g_recorded;
-
-ObjRef ObjectIn(const Value& v) {
-  if (!v.IsObject()) throw RuntimeError(kObjectRequired);
-  return v.AsObject();
-}
-
-Value Call(HostObject& o, TextView member, std::vector<Value> args = {}) { return o.Call(member, args); }
 
 // Three-valued "or" of comparisons: met only when one of them is true (a Null is not).
 bool AnyMet(std::initializer_list<std::optional<bool>> parts) {

@@ -1,5 +1,6 @@
 // Operations 62 to 70: the configuration hands over the component settings.
 #include "component/routines.h"
+#include "host/calls.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
 #include "settings/settings.h"
@@ -23,11 +24,7 @@ void SetComponentSetting(Operands& op) {
   const Value& value = op.byValue[1];
   // Each field is assigned only after its value converted, so a failure leaves it as it was.
   switch (op.code) {
-    case 62: {
-      if (!value.IsObject()) throw RuntimeError(kObjectRequired);
-      s.firmInn = TrimBlanks(ToText(value.AsObject()->Get(u"ИНН")));
-      break;
-    }
+    case 62: s.firmInn = TrimBlanks(ToText(ObjectIn(value)->Get(u"ИНН"))); break;
     case 63: s.defaultOrderRows = ToText(value); break;
     case 66: s.workingDate = ToDate(value); break;
     case 68: s.numberPrefix = TrimBlanks(ToText(value)); break;

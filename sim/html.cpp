@@ -26,15 +26,8 @@ std::string Escape(const std::string& s) {
 // How a value of a details list reads: a reference by its name or number, the rest as text.
 std::string Shown(const Value& v) {
   if (v.IsObject()) {
-    auto* o = dynamic_cast<Object*>(v.AsObject().get());
-    if (o) {
-      for (const char16_t* key : {u"Наименование", u"НомерДок"}) {
-        auto it = o->members.find(key);
-        if (it != o->members.end() && it->second.IsText()) return Utf8(it->second.AsText());
-      }
-      return "(empty reference)";
-    }
-    return "(object)";
+    if (auto name = ReferenceName(v)) return Utf8(*name);
+    return dynamic_cast<Object*>(v.AsObject().get()) ? "(empty reference)" : "(object)";
   }
   try {
     return v.IsText() && v.AsText().empty() ? "\"\"" : Utf8(ToText(v));

@@ -106,7 +106,7 @@ Model::Model()
       constants(Make<Object>()),
       emptyRef(Make<Element>(true)),
       emptyInvoice(Make<Document>(*this, true)),
-      connection(Make<Connection>(*this)),
+      connection(Make<Connection>()),
       app(Make<Object>()),
       sheet(Make<Sheet>(*this)),
       zoneMarks(Make<ValueList>()),

@@ -100,12 +100,7 @@ namespace {
 // A value as the trace shows it: texts quoted, references by name or number.
 Text Shown(const Value& v) {
   if (v.IsText()) return u"\"" + v.AsText() + u"\"";
-  if (v.IsObject()) {
-    auto* o = dynamic_cast<Object*>(v.AsObject().get());
-    for (const char16_t* key : {u"Наименование", u"НомерДок"})
-      if (o && o->members.count(key) && o->members.at(key).IsText()) return u"<" + o->members.at(key).AsText() + u">";
-    return u"<object>";
-  }
+  if (v.IsObject()) return u"<" + ReferenceName(v).value_or(u"object") + u">";
   try {
     return v.IsEmpty() ? u"Empty" : v.IsNull() ? u"Null" : ToText(v);
   } catch (const RuntimeError&) {
@@ -114,6 +109,16 @@ Text Shown(const Value& v) {
 }
 
 }  // namespace
+
+std::optional<Text> ReferenceName(const Value& v) {
+  auto* o = v.IsObject() ? dynamic_cast<Object*>(v.AsObject().get()) : nullptr;
+  for (const char16_t* key : {u"Наименование", u"НомерДок"}) {
+    if (!o) break;
+    auto it = o->members.find(key);
+    if (it != o->members.end() && it->second.IsText()) return it->second.AsText();
+  }
+  return std::nullopt;
+}
 
 void Object::Trace(const char16_t* kind, TextView member, std::span<const Value> args, const Value* result) {
   Text line = Text(kind) + u" " + Text(member);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ struct MemberCounts {
   std::vector<Text> sequence;
 };
 MemberCounts& Counts();
+
+// How a reference of the simulated platform is known to a reader: its "Наименование", or a
+// document's "НомерДок"; none for other values and for references without either.
+std::optional<Text> ReferenceName(const Value& v);
 
 class Object : public HostObject {
  public:

@@ -298,7 +298,7 @@ Sheet::Sheet(Model& model) : model_(model) {
   };
 }
 
-Connection::Connection(Model& model) {
+Connection::Connection() {
   methods[u"SetStatusLine"] = [this](std::span<Value> args) {
     statusLines.push_back(ToText(Arg(args, 0, u"SetStatusLine")));
     return Value();

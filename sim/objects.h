@@ -127,7 +127,7 @@ class Sheet : public Object {
 
 class Connection : public Object {
  public:
-  explicit Connection(Model& model);
+  Connection();
   std::vector<Text> statusLines;
 };
 

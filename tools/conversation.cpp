@@ -10,6 +10,7 @@
 #include "AddIn.h"
 #include "AddInLib.h"
 #include "host/com_raii.h"
+#include "host/utf.h"
 #include "../tests/e2e/test_object.h"
 
 using addin::com::ComPtr;
@@ -20,9 +21,7 @@ namespace {
 
 // Written as UTF-8 whatever the console's code page is.
 void Print(const std::wstring& line) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
-  std::string bytes(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), n, nullptr, nullptr);
+  const std::string bytes = addin::Utf8(addin::TextView(reinterpret_cast<const char16_t*>(line.data()), line.size()));
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 

@@ -92,9 +92,7 @@ void FillInvoice(sim::Model& model, const std::string& code) {
   for (auto& [name, value] : doc.members) {
     std::string shown;
     if (value.IsObject()) {
-      auto* o = dynamic_cast<sim::Object*>(value.AsObject().get());
-      auto it = o ? o->members.find(u"Наименование") : decltype(o->members.end()){};
-      shown = o && it != o->members.end() ? Utf8(ToText(it->second)) : "(reference)";
+      shown = Utf8(sim::ReferenceName(value).value_or(u"(reference)"));
     } else {
       shown = value.kind() == Value::Kind::Date ? Utf8(DayText(value.AsDate())) : Utf8(ToText(value));
     }

@@ -23,8 +23,6 @@ namespace {
 
 const char* const kDayNames[kDays] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
 
-std::string Ascii(const Text& t) { return std::string(t.begin(), t.end()); }  // digits only
-
 int Usage() {
   std::fprintf(stderr,
                "usage: schedule encode [--key KEY] Q1 Q2 Q3 Q4 Q5 Q6 Q7\n"
@@ -68,7 +66,7 @@ int main(int argc, char** argv) {
       }
       where = "the week";
       const Text text = EncodeWeek(q, key);
-      std::printf("%s\n", Ascii(text).c_str());
+      std::printf("%s\n", Utf8(text).c_str());
       if (text.empty()) std::fprintf(stderr, "(the empty text: every field is 0)\n");
       return 0;
     }
