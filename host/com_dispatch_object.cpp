@@ -38,9 +38,7 @@ class VariantArray {
 
 }  // namespace
 
-ObjRef DispatchObject::Wrap(IDispatch* dispatch, std::shared_ptr<NameTable> kind) {
-  return ObjRef(new DispatchObject(dispatch, kind ? std::move(kind) : std::make_shared<NameTable>()));
-}
+ObjRef DispatchObject::Wrap(IDispatch* dispatch) { return ObjRef(new DispatchObject(dispatch)); }
 
 DISPID DispatchObject::AskId(TextView member) {
   Text name(member);
@@ -57,18 +55,10 @@ DISPID DispatchObject::AskId(TextView member) {
   return id;
 }
 
-DISPID DispatchObject::Resolve(TextView member, bool& asked) {
-  asked = true;
-  if (auto own = own_.find(member); own != own_.end()) return own->second;
-  asked = false;
-  auto shared = kind_->ids.find(member);
-  if (shared != kind_->ids.end() && !shared->second.mixed && shared->second.agreed >= 2) return shared->second.id;
+DISPID DispatchObject::Resolve(TextView member) {
+  if (auto known = ids_.find(member); known != ids_.end()) return known->second;
   const DISPID id = AskId(member);
-  asked = true;
-  own_.emplace(Text(member), id);
-  if (shared == kind_->ids.end()) kind_->ids.emplace(Text(member), NameTable::Entry{id});
-  else if (shared->second.id == id) ++shared->second.agreed;
-  else shared->second.mixed = true;
+  ids_.emplace(Text(member), id);
   return id;
 }
 
@@ -78,8 +68,7 @@ HRESULT DispatchObject::InvokeId(DISPID id, WORD flags, DISPPARAMS& params, VARI
 }
 
 Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args, std::uint32_t byRefMask) {
-  bool asked = false;
-  const DISPID id = Resolve(member, asked);
+  const DISPID id = Resolve(member);
   const size_t n = args.size();
   // By-reference arguments travel as VT_VARIANT|VT_BYREF pointing at a VARIANT: the form every
   // late-bound host writes back into.
@@ -105,13 +94,6 @@ Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args,
   UniqueExcepInfo info;
   VARIANT* wanted = flags == DISPATCH_PROPERTYPUT ? nullptr : result.get();
   HRESULT hr = InvokeId(id, flags, params, wanted, info);
-  if (!asked && (hr == DISP_E_MEMBERNOTFOUND || hr == DISP_E_UNKNOWNNAME)) {
-    // Not of its kind after all: the member is asked of the object, and no longer shared.
-    const DISPID own = AskId(member);
-    own_.emplace(Text(member), own);
-    kind_->ids.at(Text(member)).mixed = true;
-    if (own != id) hr = InvokeId(own, flags, params, wanted, info);
-  }
   if (FAILED(hr)) {
     if (hr == DISP_E_EXCEPTION) {
       if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
@@ -121,13 +103,7 @@ Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args,
   }
   for (size_t i = 0; i < n; ++i)
     if (byRefMask & (1u << i)) args[i] = FromVariant(values[i]);
-  if (V_VT(result.get()) != VT_DISPATCH && V_VT(result.get()) != VT_UNKNOWN) return FromVariant(*result);
-  // The kind of the object handed out: this kind's member with its text arguments.
-  Text key(member);
-  for (const Value& a : args) key += a.IsText() ? u"\x1f" + a.AsText() : Text(u"\x1f");
-  auto& child = kind_->children[key];
-  if (!child) child = std::make_shared<NameTable>();
-  return FromVariant(*result, child);
+  return FromVariant(*result);
 }
 
 Value DispatchObject::Get(TextView member) {

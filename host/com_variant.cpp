@@ -73,7 +73,7 @@ BSTR NewBstr(TextView text) {
 
 Text BstrText(BSTR b) { return b ? Text(TextOf(b, SysStringLen(b))) : Text(); }
 
-Value FromVariant(const VARIANT& in, const std::shared_ptr<NameTable>& kind) {
+Value FromVariant(const VARIANT& in) {
   const VARIANT* v = &in;
   if (V_VT(v) == (VT_VARIANT | VT_BYREF)) {
     if (!V_VARIANTREF(v)) return Value();
@@ -97,13 +97,13 @@ Value FromVariant(const VARIANT& in, const std::shared_ptr<NameTable>& kind) {
       if (!d) break;
       if (g_bridge.fromDispatch)
         if (ObjRef own = g_bridge.fromDispatch(d)) return Value::Obj(std::move(own));
-      return Value::Obj(DispatchObject::Wrap(d, kind));
+      return Value::Obj(DispatchObject::Wrap(d));
     }
     case VT_UNKNOWN: {
       IUnknown* u = ref ? *V_UNKNOWNREF(v) : V_UNKNOWN(v);
       ComPtr<IDispatch> d;
       if (u && SUCCEEDED(u->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(d.put()))))
-        return Value::Obj(DispatchObject::Wrap(d.get(), kind));
+        return Value::Obj(DispatchObject::Wrap(d.get()));
       break;
     }
     default: break;

@@ -21,8 +21,7 @@ Text BstrText(BSTR b);
 
 // The value a VARIANT holds; a by-reference VARIANT gives the value it points at. Kinds the
 // rules do not know are kept as they came and handed back unchanged.
-// An object is wrapped as one of `kind` (see NameTable), or as a kind of its own.
-Value FromVariant(const VARIANT& v, const std::shared_ptr<struct NameTable>& kind = nullptr);
+Value FromVariant(const VARIANT& v);
 // Writes the value into a VARIANT the caller has initialised or cleared; the VARIANT then owns
 // what it holds. Throws RuntimeError for an object that is not a COM object.
 void ToVariant(const Value& value, VARIANT& out);

@@ -1,6 +1,9 @@
 #include "sim/com_exposed.h"
 
+#include <cstdint>
 #include <map>
+#include <typeindex>
+#include <typeinfo>
 #include <new>
 #include <vector>
 
@@ -10,6 +13,11 @@
 namespace addin::sim {
 
 namespace {
+
+FaceNumbering& Numbering() {
+  static FaceNumbering numbering = FaceNumbering::Shared;
+  return numbering;
+}
 
 // Answers only to the faces of this process.
 constexpr IID kIID_Face = {0x5d1c0e7a, 0x31b4, 0x4c2e, {0x9f, 0x1a, 0x77, 0x0b, 0x2e, 0x61, 0xa3, 0x5c}};
@@ -42,15 +50,14 @@ class Face final : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
-  // Any name gets a number, the same on every object, as members keep their numbers across the
-  // objects of a class; whether the object has the member shows when it is used.
+  // Any name gets a number; whether the object has the member shows when it is used.
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     ++ComCalls().getIDsOfNames;
     for (UINT i = 0; i < count; ++i) {
       const Text name(com::TextOf(names[i], static_cast<UINT>(wcslen(names[i]))));
-      auto [it, added] = Numbers().emplace(FoldCase(name), static_cast<DISPID>(Names().size() + 1));
+      auto [it, added] = Numbers().emplace(FoldCase(name), Names().size());
       if (added) Names().push_back(name);
-      ids[i] = it->second;
+      ids[i] = NumberOf(it->second);
     }
     return S_OK;
   }
@@ -58,8 +65,10 @@ class Face final : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* excep, UINT*) override {
     ++ComCalls().invoke;
-    if (id < 1 || static_cast<size_t>(id) > Names().size()) return DISP_E_MEMBERNOTFOUND;
-    const Text name = Names()[id - 1];
+    if (Numbering() == FaceNumbering::Disjoint && (id - 1) / kTypeRange != Type() + 1) return DISP_E_TYPEMISMATCH;
+    const size_t index = IndexOf(id);
+    if (index >= Names().size()) return DISP_E_MEMBERNOTFOUND;
+    const Text name = Names()[index];
     try {
       const UINT n = params ? params->cArgs : 0;
       std::vector<Value> args;
@@ -107,17 +116,51 @@ class Face final : public IDispatch {
   }
 
  private:
-  // DISPID n names Names()[n - 1], as first spelt; Numbers() finds it with letter case folded.
+  // Names as first spelt, in the order first asked; Numbers() finds a name's index with letter
+  // case folded.
   static std::vector<Text>& Names() {
     static std::vector<Text> names;
     return names;
   }
-  static std::map<Text, DISPID>& Numbers() {
-    static std::map<Text, DISPID> numbers;
+  static std::map<Text, size_t>& Numbers() {
+    static std::map<Text, size_t> numbers;
     return numbers;
+  }
+  // The object's type, numbered from 0 in the order types are met.
+  long Type() {
+    if (type_ < 0) {
+      static std::map<std::pair<std::type_index, const void*>, long> types;
+      type_ = types.emplace(std::pair(std::type_index(typeid(object_)), object_.type), static_cast<long>(types.size()))
+                  .first->second;
+    }
+    return type_;
+  }
+  // Rotated: names are numbered in blocks of eight, each type turning the block by its own
+  // amount (types 1 to 7 differ from type 0 and from one another).
+  static constexpr long kTypeRange = 100000;
+  long Turn() { return Type() == 0 ? 0 : 1 + (Type() - 1) % 7; }
+  DISPID NumberOf(size_t index) {
+    const auto i = static_cast<long>(index);
+    switch (Numbering()) {
+      case FaceNumbering::Shared: return i + 1;
+      case FaceNumbering::Rotated: return i / 8 * 8 + (i % 8 + Turn()) % 8 + 1;
+      case FaceNumbering::Disjoint: return (Type() + 1) * kTypeRange + i + 1;
+    }
+    return DISPID_UNKNOWN;
+  }
+  size_t IndexOf(DISPID id) {
+    if (id < 1) return SIZE_MAX;
+    const long n = id - 1;
+    switch (Numbering()) {
+      case FaceNumbering::Shared: return static_cast<size_t>(n);
+      case FaceNumbering::Rotated: return static_cast<size_t>(n / 8 * 8 + (n % 8 + 8 - Turn()) % 8);
+      case FaceNumbering::Disjoint: return static_cast<size_t>(n % kTypeRange);
+    }
+    return SIZE_MAX;
   }
 
   Object& object_;
+  long type_ = -1;
 };
 
 IDispatch* ToDispatch(HostObject& host) {
@@ -143,6 +186,8 @@ ComCallCounts& ComCalls() {
   static ComCallCounts counts;
   return counts;
 }
+
+void SetFaceNumbering(FaceNumbering numbering) { Numbering() = numbering; }
 
 void ExposeSimulatedObjects() { com::SetObjectBridge({ToDispatch, FromDispatch}); }
 

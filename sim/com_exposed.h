@@ -13,6 +13,14 @@ namespace addin::sim {
 // every face that comes back appear as its object again.
 void ExposeSimulatedObjects();
 
+// How the faces number members. Shared: one number per name on every object. The platform's
+// objects number them per type, and the other two do so: Rotated gives each type its own
+// arrangement of the same numbers, so that a number one type gave names another member of the
+// next; Disjoint gives each type numbers of its own and answers a number of another type with
+// a type mismatch, as some hosts' objects do.
+enum class FaceNumbering { Shared, Rotated, Disjoint };
+void SetFaceNumbering(FaceNumbering numbering);
+
 // Calls the DLL made on the faces.
 struct ComCallCounts {
   long getIDsOfNames = 0, invoke = 0;

@@ -22,6 +22,7 @@ using nlohmann::json;
 
 Element& NewElement(Model& m, Catalogue& c, Value code, Text name) {
   Element& e = m.Make<Element>();
+  e.type = &c;
   e.members[u"Код"] = std::move(code);
   e.members[u"Наименование"] = Value::Str(std::move(name));
   c.elements.push_back(&e);
@@ -30,7 +31,9 @@ Element& NewElement(Model& m, Catalogue& c, Value code, Text name) {
 
 // An enumeration value: a reference whose "Идентификатор" is its identifier ("" for the empty one).
 Element& EnumValue(Model& m, Text identifier) {
+  static const char enumeration = 0;
   Element& e = m.Make<Element>(identifier.empty());
+  e.type = &enumeration;
   e.methods[u"Идентификатор"] = [identifier](std::span<Value>) { return Value::Str(identifier); };
   return e;
 }
@@ -112,6 +115,7 @@ Model::Model()
       zoneMarks(Make<ValueList>()),
       documentMarks(Make<ValueList>()),
       details(Make<ValueList>()) {
+  emptyInvoice.type = &emptyInvoice;  // the empty reference is of a type of its own
   connection.members[u"AppDispatch"] = Value::Obj(ObjRef(&app));
   app.methods[u"Константа"] = [this](std::span<Value>) { return Value::Obj(ObjRef(&constants)); };
   // The expressions the routines evaluate; any other is an error, as a typing mistake would be.

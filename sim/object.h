@@ -92,6 +92,9 @@ class Object : public HostObject {
   long calls = 0;
   // The object's IDispatch face in the Windows test programs, made on first use.
   std::shared_ptr<void> face;
+  // The platform type the object stands for, shared by the objects of that type (the elements of
+  // one catalogue name it); none: its C++ class alone says. The faces number members per type.
+  const void* type = nullptr;
 
  protected:
   // What a call does: methods first, then members; a derived object adds its own.

@@ -5,9 +5,12 @@
 //
 //   day_host (--day FILE | --generate ZONES,SLOTS,ROWS,INVOICES) [--date DD.MM.YYYY]
 //            [--out FILE.html] [--repeat N] [--fill-invoice CLIENT_CODE]
+//            [--numbering shared|rotated|disjoint]
 //
 // With --fill-invoice, a new sales invoice is then filled for that client (operation 41, with the
-// first zone and time slot) and its fields are printed.
+// first zone and time slot) and its fields are printed. --numbering chooses how the simulated
+// objects number their members (see sim::FaceNumbering): one number per name everywhere, or per
+// type of object as the platform's own objects do.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -105,7 +108,7 @@ void FillInvoice(sim::Model& model, const std::string& code) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string day, date, out, generate, client;
+  std::string day, date, out, generate, client, numbering = "shared";
   int repeat = 1;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--day")) day = argv[i + 1];
@@ -114,14 +117,22 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--repeat")) repeat = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--generate")) generate = argv[i + 1];
     else if (!std::strcmp(argv[i], "--fill-invoice")) client = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--numbering")) numbering = argv[i + 1];
   }
+  const std::pair<const char*, sim::FaceNumbering> numberings[] = {
+      {"shared", sim::FaceNumbering::Shared}, {"rotated", sim::FaceNumbering::Rotated},
+      {"disjoint", sim::FaceNumbering::Disjoint}};
+  bool knownNumbering = false;
+  for (auto& [name, n] : numberings)
+    if (numbering == name) sim::SetFaceNumbering(n), knownNumbering = true;
   int grid[4] = {0, 0, 0, 0};
   if (!generate.empty() && std::sscanf(generate.c_str(), "%d,%d,%d,%d", &grid[0], &grid[1], &grid[2], &grid[3]) != 4)
     generate.clear(), day.clear();
-  if ((day.empty() == generate.empty()) || repeat < 1 || argc % 2 == 0) {
+  if ((day.empty() == generate.empty()) || repeat < 1 || argc % 2 == 0 || !knownNumbering) {
     std::fprintf(stderr,
                  "usage: day_host (--day FILE | --generate ZONES,SLOTS,ROWS,INVOICES) [--date DD.MM.YYYY]\n"
-                 "                [--out FILE.html] [--repeat N]\n");
+                 "                [--out FILE.html] [--repeat N] [--fill-invoice CLIENT_CODE]\n"
+                 "                [--numbering shared|rotated|disjoint]\n");
     return 2;
   }
   CoInitialize(nullptr);

@@ -45,7 +45,7 @@ HRESULT TestObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DIS
   for (UINT i = 0; i < count; ++i) {
     ids[i] = DISPID_UNKNOWN;
     for (size_t k = 0; k < members_.size(); ++k)
-      if (members_[k].name == names[i]) ids[i] = static_cast<DISPID>(k + 1);
+      if (members_[k].name == names[i]) ids[i] = firstId + static_cast<DISPID>(k);
     if (ids[i] == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
   }
   return S_OK;
@@ -53,8 +53,8 @@ HRESULT TestObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DIS
 
 HRESULT TestObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                            UINT*) {
-  if (id < 1 || static_cast<size_t>(id) > members_.size()) return DISP_E_MEMBERNOTFOUND;
-  Entry& e = members_[id - 1];
+  if (id < firstId || static_cast<size_t>(id - firstId) >= members_.size()) return unknownIdAnswer;
+  Entry& e = members_[id - firstId];
   calls.push_back(e.name);
   if (e.method) return e.method(params, result);
   if (flags & DISPATCH_PROPERTYPUT) {

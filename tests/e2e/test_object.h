@@ -25,6 +25,10 @@ class TestObject final : public IDispatch {
   // Member names called, in order, and the names asked for.
   std::vector<std::wstring> calls;
   long idRequests = 0;
+  // Members are numbered from firstId in the order they were made; a number the object never
+  // gave is answered with unknownIdAnswer (some hosts' objects answer a type mismatch).
+  DISPID firstId = 1;
+  HRESULT unknownIdAnswer = DISP_E_MEMBERNOTFOUND;
 
   ~TestObject();
 
