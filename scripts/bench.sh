@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks: the week schedule operations through the dispatcher on the simulated holder
-# (native, Release), and through real COM under Wine against a minimal IDispatch holder.
+# (native, Release), and through real COM under Wine against a minimal IDispatch holder; the
+# delivery sheet natively and through COM; then the soak, a long run of both DLLs in one process
+# each (the 32-bit one in the emulator where this kernel runs no 32-bit programs).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 "$ROOT/scripts/setup.sh"
@@ -22,3 +24,24 @@ for invoices in 1500 3000 6000; do
   say "generated day: 60 zones x 24 slots x 3 rows, $invoices invoices"
   /usr/lib/wine/wine64 "$BUILD/x86_64/tests/e2e/day_host.exe" --generate "60,24,3,$invoices" --repeat 3
 done
+
+say "soak through COM under Wine (64-bit): 1,000 sheets, 100,000 calls each of 36, 37, 26"
+/usr/lib/wine/wine64 "$BUILD/x86_64/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+  --sheets 1000 --calls 100000
+drop_prefix
+trap - EXIT
+soak32='"$(wine_for 32)" regsvr32 /s "$(winpath "$BUILD/i686/component/com/AddIn.dll")" &&
+  "$(wine_for 32)" "$BUILD/i686/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+    --sheets 1000 --calls 100000'
+if can_run_32 && [ "${ADDIN_32_IN_VM:-0}" != 1 ]; then
+  say "soak through COM under Wine (32-bit, natively)"
+  new_prefix
+  trap drop_prefix EXIT
+  eval "$soak32"
+else
+  say "soak through COM under Wine (32-bit, in the emulator: $(why_vm))"
+  "$ROOT/vm/prefix.sh"
+  GUEST_PASS="ADDIN_BUILD WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ADDIN_BUILD="$BUILD" \
+    WINEPREFIX="$BUILD/vm/prefix-win64" "$ROOT/vm/guest.sh" --name soak --limit 3600 -- \
+    bash -c "source '$ROOT/scripts/lib.sh'; $soak32"
+fi

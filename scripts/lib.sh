@@ -19,6 +19,10 @@ build_windows() {
 
 # 32-bit programs need the kernel's 32-bit support; some virtual machines switch it off.
 can_run_32() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+why_vm() {  # why 32-bit programs run in the emulator here
+  if [ "${ADDIN_32_IN_VM:-0}" = 1 ]; then echo "ADDIN_32_IN_VM=1 asks for it"
+  else echo "this kernel runs no 32-bit programs"; fi
+}
 
 wine_for() {  # bitness -> the loader that runs it
   if [ "$1" = 32 ]; then echo /usr/lib/wine/wine; else echo /usr/lib/wine/wine64; fi

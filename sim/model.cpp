@@ -170,6 +170,12 @@ void Model::ForgetObjectsSince(size_t count) {
   details.values.clear();
 }
 
+void Model::DiscardObjectsSince(size_t count) {
+  ForgetObjectsSince(count);
+  sheet.lines.clear();
+  if (count < objects_.size()) objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(count), objects_.end());
+}
+
 std::vector<long> Model::RefCounts() const {
   std::vector<long> counts;
   for (auto& o : objects_) counts.push_back(o->refs);

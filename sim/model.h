@@ -69,6 +69,9 @@ class Model {
   // objects made since `count` objects existed hold, and the details list's values. After that
   // every count is back to what it was before the run unless a reference was not given back.
   void ForgetObjectsSince(size_t count);
+  // Forgets as above, empties the sheet and destroys the objects made since: for long runs, once
+  // every reference to them has been given back.
+  void DiscardObjectsSince(size_t count);
   // Every object the model owns, in the order made.
   const std::vector<std::unique_ptr<Object>>& objects() const { return objects_; }
 

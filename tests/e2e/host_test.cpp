@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ namespace {
 
 using com::ComPtr;
 using com::UniqueBstr;
+
+// Which build of the test host runs, for the log: the 32-bit one is the platform's case.
+[[maybe_unused]] const bool kShown = [] {
+  std::printf("test host: %d-bit, pointers of %d bytes\n", static_cast<int>(sizeof(void*) * 8),
+              static_cast<int>(sizeof(void*)));
+  return true;
+}();
 
 constexpr HRESULT kOutOfRange = static_cast<HRESULT>(0x800A0009);
 constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);

@@ -15,6 +15,7 @@
 #include "host/com_raii.h"
 #include "host/com_variant.h"
 #include "sim/com_exposed.h"
+#include "sim/day_run.h"
 #include "sim/model.h"
 
 namespace addin::test {
@@ -117,6 +118,49 @@ TEST_F(ThroughCom, EveryHostCallOfTheScheduleOperationsAndOf41FailsInTurn) {
   }
   RecordProperty("injected", static_cast<int>(injected));
   std::printf("faults injected through COM: %ld\n", injected);
+}
+
+// The delivery sheet on the small day: the settings, then operation 13 with every host call it
+// makes failing in turn. The connection is handed over with Init for each fresh day and taken
+// back with Done before the day's references are counted.
+TEST_F(ThroughCom, EveryHostCallOfTheDeliverySheetFailsInTurn) {
+  std::vector<Value> sheet;
+  auto startDay = [&] {
+    Fresh();
+    com::UniqueVariant connection;
+    com::ToVariant(Value::Obj(ObjRef(&model->connection)), *connection.get());
+    ASSERT_EQ(init->Init(V_DISPATCH(connection.get())), S_OK);
+    auto calls = sim::DeliverySheetCalls(*model);
+    for (size_t i = 0; i + 1 < calls.size(); ++i) ASSERT_EQ(Execute(calls[i].params), S_OK) << calls[i].what;
+    sheet = calls.back().params;
+    sim::Counts().sequence.clear();
+    sim::Counts().numbered = 0;
+  };
+  auto endDay = [&] {
+    sheet.clear();
+    EXPECT_EQ(init->Done(), S_OK);
+  };
+  startDay();
+  sim::Counts().listing = true;
+  ASSERT_EQ(Execute(sheet), S_OK);
+  const std::vector<Text> baseline = sim::Counts().sequence;
+  endDay();
+  ASSERT_GT(baseline.size(), 100u);
+  long injected = 0;
+  for (long k = 1; k <= static_cast<long>(baseline.size()); ++k, ++injected) {
+    startDay();
+    sim::Counts().failAt = k;
+    EXPECT_EQ(Execute(sheet), kInjected) << "call " << k << " " << testing::PrintToString(baseline[k - 1]);
+    sim::Counts().failAt = 0;
+    EXPECT_EQ(sim::Counts().sequence, std::vector<Text>(baseline.begin(), baseline.begin() + k)) << "call " << k;
+    EXPECT_EQ(ResultType(), VT_NULL) << "call " << k;
+    EXPECT_EQ(Execute(sheet), S_OK) << "after call " << k;
+    endDay();
+    EXPECT_EQ(ReferencesLeft(), 0) << "call " << k;
+  }
+  sim::Counts().listing = false;
+  ASSERT_EQ(init->Init(nullptr), S_OK);  // as the fixture left it
+  std::printf("faults injected through COM into the delivery sheet: %ld\n", injected);
 }
 
 TEST_F(ThroughCom, TenThousandRandomCallsLeaveNothingBehind) {
