@@ -17,21 +17,21 @@ trap drop_prefix EXIT
 dll="$BUILD/x86_64/component/com/AddIn.dll"
 /usr/lib/wine/wine64 regsvr32 /s "$(winpath "$dll")"
 say "through COM under Wine (64-bit)"
-/usr/lib/wine/wine64 "$BUILD/x86_64/tests/e2e/com_bench.exe"
+/usr/lib/wine/wine64 "$BUILD/x86_64-tests/tests/e2e/com_bench.exe"
 say "through COM under Wine: the delivery sheet"
-/usr/lib/wine/wine64 "$BUILD/x86_64/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" --repeat 5
+/usr/lib/wine/wine64 "$BUILD/x86_64-tests/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" --repeat 5
 for invoices in 1500 3000 6000; do
   say "generated day: 60 zones x 24 slots x 3 rows, $invoices invoices"
-  /usr/lib/wine/wine64 "$BUILD/x86_64/tests/e2e/day_host.exe" --generate "60,24,3,$invoices" --repeat 3
+  /usr/lib/wine/wine64 "$BUILD/x86_64-tests/tests/e2e/day_host.exe" --generate "60,24,3,$invoices" --repeat 3
 done
 
 say "soak through COM under Wine (64-bit): 1,000 sheets, 100,000 calls each of 36, 37, 26"
-/usr/lib/wine/wine64 "$BUILD/x86_64/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+/usr/lib/wine/wine64 "$BUILD/x86_64-tests/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
   --sheets 1000 --calls 100000
 drop_prefix
 trap - EXIT
 soak32='"$(wine_for 32)" regsvr32 /s "$(winpath "$BUILD/i686/component/com/AddIn.dll")" &&
-  "$(wine_for 32)" "$BUILD/i686/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+  "$(wine_for 32)" "$BUILD/i686-tests/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
     --sheets 1000 --calls 100000'
 if can_run_32 && [ "${ADDIN_32_IN_VM:-0}" != 1 ]; then
   say "soak through COM under Wine (32-bit, natively)"

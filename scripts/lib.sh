@@ -12,9 +12,16 @@ configure_and_build() {  # name, extra cmake arguments...
   ninja -C "$BUILD/$name" -j "$JOBS" >/dev/null || ninja -C "$BUILD/$name" -j 1
 }
 
+# Per architecture: the product DLL (build/ARCH, win32 thread model) and the Windows test
+# programs (build/ARCH-tests, posix thread model, for GoogleTest), which drive the product DLL.
 build_windows() {
-  configure_and_build i686 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
-  configure_and_build x86_64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake"
+  local arch
+  for arch in i686 x86_64; do
+    configure_and_build "$arch" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
+      -DADDIN_TESTS=OFF
+    configure_and_build "$arch-tests" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
+      -DADDIN_MINGW_THREADS=posix
+  done
 }
 
 # 32-bit programs need the kernel's 32-bit support; some virtual machines switch it off.

@@ -16,10 +16,10 @@ job() {  # bits: the job itself, in the Wine prefix WINEPREFIX names
   wineserver -p >/dev/null 2>&1 || true
   "$wine" regsvr32 /s "$(winpath "$dll")"
   say "load sequence of $dll ($bits-bit)"
-  "$wine" "$BUILD/$arch/tests/e2e/conversation.exe"
+  "$wine" "$BUILD/$arch-tests/tests/e2e/conversation.exe"
   mkdir -p "$ROOT/out"
   say "delivery sheet of the sample day"
-  "$wine" "$BUILD/$arch/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+  "$wine" "$BUILD/$arch-tests/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
     --out "$(winpath "$ROOT/out/delivery-sheet.html")" --fill-invoice 1
   say "sheet written to out/delivery-sheet.html"
   "$wine" regsvr32 /u /s "$(winpath "$dll")"

@@ -25,6 +25,8 @@ say "product DLLs"
 for arch in i686 x86_64; do
   "$ROOT/tests/e2e/scripts/dll_check.sh" "$arch-w64-mingw32-objdump" "$BUILD/$arch/component/com/AddIn.dll" ||
     failures=$((failures + 1))
+  "$ROOT/tests/e2e/scripts/import_floor.sh" "$arch-w64-mingw32-objdump" "$BUILD/$arch/component/com/AddIn.dll" \
+    "$([ $arch = i686 ] && echo XPSP3 || echo Vista)" "$ROOT/component/com/imports.allow" || failures=$((failures + 1))
 done
 
 new_prefix

@@ -10,6 +10,14 @@
 #include "host/com_raii.h"
 #include "host/com_variant.h"
 
+// The calling convention of ILanguageExtender::CallAsProc; the faulty variant (a test build that
+// is never shipped) declares it wrongly on both sides of its own header.
+#ifdef ADDIN_FAULTY_CALLING_CONVENTION
+#define ADDIN_CALLASPROC_CC __cdecl
+#else
+#define ADDIN_CALLASPROC_CC STDMETHODCALLTYPE
+#endif
+
 namespace addin::com {
 
 template <>
@@ -186,7 +194,7 @@ class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguag
   HRESULT STDMETHODCALLTYPE HasRetVal(LONG methPos, LONG* retVal) override {
     return LongOut(retVal, [&](std::int32_t& n) { return core_.HasRetVal(methPos, n); });
   }
-  HRESULT STDMETHODCALLTYPE CallAsProc(LONG methodNum, SAFEARRAY** paramVal) override {
+  HRESULT ADDIN_CALLASPROC_CC CallAsProc(LONG methodNum, SAFEARRAY** paramVal) override {
     return Boundary([&] {
       return WithParams(paramVal, [&](ParamArray* p) { return core_.CallAsProc(methodNum, p); });
     });

@@ -49,7 +49,28 @@ void SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& 
   if (rc != ERROR_SUCCESS) ThrowHresult(HRESULT_FROM_WIN32(rc));
 }
 
-void DeleteTree(const std::wstring& key) { RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str()); }
+// Deletes a key with everything under it; a key that is not there is no failure. Written out
+// because Windows XP has no RegDeleteTree. A subkey that cannot be deleted is stepped over, so
+// the walk always ends.
+void DeleteTree(HKEY parent, const wchar_t* key) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(parent, key, 0, KEY_READ | DELETE, &k) != ERROR_SUCCESS) return;
+  wchar_t name[256];  // a key name has at most 255 characters
+  for (DWORD index = 0;;) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(k, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    DeleteTree(k, name);
+    HKEY left = nullptr;
+    if (RegOpenKeyExW(k, name, 0, KEY_READ, &left) == ERROR_SUCCESS) {
+      RegCloseKey(left);
+      ++index;
+    }
+  }
+  RegCloseKey(k);
+  RegDeleteKeyW(parent, key);
+}
+
+void DeleteTree(const std::wstring& key) { DeleteTree(HKEY_CLASSES_ROOT, key.c_str()); }
 
 bool KeyExists(const std::wstring& key, REGSAM view) {
   HKEY k = nullptr;

@@ -6,6 +6,8 @@
 #include <oleauto.h>
 
 #include <cstdio>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -229,6 +231,91 @@ TEST_F(Host, BadArgumentArraysGetTheirFailureStatus) {
   EXPECT_EQ(ext->GetNProps(nullptr), E_POINTER);
   EXPECT_EQ(ext->RegisterExtensionAs(nullptr), E_POINTER);
 }
+
+#if defined(__i386__)
+// A 32-bit caller relies on the callee popping its arguments (stdcall), as the platform's own
+// code does: a method that leaves them on the stack shifts every later stack access of the
+// platform. Each method is called by vtable slot, and the stack pointer is compared with what
+// the convention leaves.
+struct StdcallCall {
+  void* fn;
+  void* self;
+  std::uintptr_t args[3];  // all three are pushed; the method pops self and its own
+  long before, after;
+  HRESULT hr;
+};
+static_assert(offsetof(StdcallCall, args) == 8 && offsetof(StdcallCall, before) == 20 &&
+              offsetof(StdcallCall, after) == 24 && offsetof(StdcallCall, hr) == 28);
+
+// The bytes left on the stack beyond what the convention leaves: 0 when the method keeps it.
+long StackLeft(void* object, int slot, int argCount, std::uintptr_t a0 = 0, std::uintptr_t a1 = 0,
+               std::uintptr_t a2 = 0, HRESULT* hr = nullptr) {
+  StdcallCall call{(*static_cast<void***>(object))[slot], object, {a0, a1, a2}, 0, 0, 0};
+  asm volatile(
+      "movl %%esp, 20(%%ebx)\n\t"
+      "pushl 16(%%ebx)\n\t"
+      "pushl 12(%%ebx)\n\t"
+      "pushl 8(%%ebx)\n\t"
+      "pushl 4(%%ebx)\n\t"
+      "call *(%%ebx)\n\t"
+      "movl %%esp, 24(%%ebx)\n\t"
+      "movl 20(%%ebx), %%esp\n\t"
+      "movl %%eax, 28(%%ebx)\n\t"
+      :
+      : "b"(&call)
+      : "eax", "ecx", "edx", "memory", "cc");
+  if (hr) *hr = call.hr;
+  return (call.before - 4 * (3 - argCount)) - call.after;
+}
+
+TEST_F(Host, EveryMethodPopsItsArgumentsAsA32BitHostExpects) {
+  TestObject conn;
+  auto w = [](auto* p) { return reinterpret_cast<std::uintptr_t>(p); };
+  LONG n = 0;
+  BSTR text = nullptr;
+  VARIANT v;
+  VariantInit(&v);
+  UniqueBstr name(SysAllocString(L"Execute"));
+  Array info(0, 3), params(0, 9);
+  params.Put(0, I4(61));
+  SAFEARRAY* infoArray = info.sa;
+  SAFEARRAY* paramArray = params.sa;
+  struct Slot {
+    void* object;
+    int slot, argCount;
+    std::uintptr_t a0, a1, a2;
+    const char* name;
+  };
+  const Slot slots[] = {
+      {init.get(), 3, 1, w(&conn), 0, 0, "IInitDone::Init"},
+      {init.get(), 5, 1, w(&infoArray), 0, 0, "IInitDone::GetInfo"},
+      {ext.get(), 3, 1, w(&text), 0, 0, "RegisterExtensionAs"},
+      {ext.get(), 4, 1, w(&n), 0, 0, "GetNProps"},
+      {ext.get(), 5, 2, w(name.get()), w(&n), 0, "FindProp"},
+      {ext.get(), 6, 3, 0, 0, w(&text), "GetPropName"},
+      {ext.get(), 7, 2, 0, w(&v), 0, "GetPropVal"},
+      {ext.get(), 8, 2, 1, w(&v), 0, "SetPropVal"},
+      {ext.get(), 9, 2, 0, w(&n), 0, "IsPropReadable"},
+      {ext.get(), 10, 2, 0, w(&n), 0, "IsPropWritable"},
+      {ext.get(), 11, 1, w(&n), 0, 0, "GetNMethods"},
+      {ext.get(), 12, 2, w(name.get()), w(&n), 0, "FindMethod"},
+      {ext.get(), 13, 3, 0, 0, w(&text), "GetMethodName"},
+      {ext.get(), 14, 2, 0, w(&n), 0, "GetNParams"},
+      {ext.get(), 15, 3, 0, 0, w(&v), "GetParamDefValue"},
+      {ext.get(), 16, 2, 0, w(&n), 0, "HasRetVal"},
+      {ext.get(), 17, 2, 0, w(&paramArray), 0, "CallAsProc"},
+      {ext.get(), 18, 3, 0, w(&v), w(&paramArray), "CallAsFunc"},
+      {init.get(), 4, 0, 0, 0, 0, "IInitDone::Done"},
+  };
+  for (const Slot& s : slots) {
+    HRESULT hr = E_FAIL;
+    EXPECT_EQ(StackLeft(s.object, s.slot, s.argCount, s.a0, s.a1, s.a2, &hr), 0) << s.name;
+    if (text) SysFreeString(text), text = nullptr;
+    VariantClear(&v);
+  }
+  EXPECT_EQ(conn.refs(), 0);
+}
+#endif
 
 TEST_F(Host, NamesAndFlagsThroughTheRealBoundary) {
   const struct {

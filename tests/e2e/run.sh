@@ -7,8 +7,10 @@ source "$(dirname "$0")/../../scripts/lib.sh"
 bits=$1
 arch=$([ "$bits" = 32 ] && echo i686 || echo x86_64)
 wine=$(wine_for "$bits")
-dir="$BUILD/$arch"
-dll="$dir/component/com/AddIn.dll"
+dir="$BUILD/$arch"            # the product DLL
+tests="$BUILD/$arch-tests"    # the test programs
+# ADDIN_DLL_UNDER_TEST: another build of the DLL to run the suite on (a test variant).
+dll=${ADDIN_DLL_UNDER_TEST:-$dir/component/com/AddIn.dll}
 passed=0 failures=0
 step() {  # description, command...
   local what=$1; shift
@@ -27,8 +29,8 @@ ADDIN_E2E_OUT=$(winpath "$BUILD/e2e-$bits")
 export ADDIN_DLL ADDIN_DLL32
 ADDIN_DLL=$(winpath "$dll")
 ADDIN_DLL32=$(winpath "$BUILD/i686/component/com/AddIn.dll")
-step "test host" "$wine" "$dir/tests/e2e/e2e_host.exe" --gtest_brief=1
-step "differential test of the value rules" "$wine" "$dir/tests/e2e/differential.exe" --gtest_brief=1
+step "test host" "$wine" "$tests/tests/e2e/e2e_host.exe" --gtest_brief=1
+step "differential test of the value rules" "$wine" "$tests/tests/e2e/differential.exe" --gtest_brief=1
 # Scripts are saved as cp1251 for their Cyrillic names; the console answers in cp866.
 cscript() {
   LC_ALL=ru_RU.UTF-8 "$wine" cscript //nologo "$(winpath "$ROOT/tests/e2e/scripts/$1")" | iconv -f cp866 -t utf-8
@@ -45,7 +47,7 @@ sample_day() {  # numbering
   mkdir -p "$out"
   [ -f "$out/native.html" ] ||
     "$BUILD/native/preview" --day "$ROOT/sim/data/sample-day.json" --out "$out/native.html" >/dev/null || return 1
-  "$wine" "$dir/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" --numbering "$1" \
+  "$wine" "$tests/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" --numbering "$1" \
       --out "$(winpath "$out/dll-$1.html")" --fill-invoice 1 >"$out/day-$1.txt" &&
     cmp "$out/native.html" "$out/dll-$1.html" && echo "ok   the DLL's sheet equals the native one" &&
     { [ "$1" = shared ] || diff <(sed -n '/^new invoice/,$p' "$out/day-shared.txt") \
@@ -60,7 +62,7 @@ step "the sheet in headless Chromium" python3 "$ROOT/tests/e2e/scripts/sheet_dom
   "$ROOT/sim/data/sample-day.json"
 # A long run in one process, shortened: memory, references and results stay put (the full one
 # is in scripts/bench.sh).
-step "soak, short" "$wine" "$dir/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+step "soak, short" "$wine" "$tests/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
   --sheets 100 --calls 10000
 "$wine" regsvr32 /u /s "$(winpath "$dll")"
 if [ "$bits" = 64 ]; then

@@ -33,7 +33,7 @@ else
   say "32-bit end-to-end tests in the emulator (vm/guest.sh): $(why_vm)"
   "$ROOT/vm/prefix.sh" || { echo "32-bit end-to-end: 0 passed, 1 failed (no Wine prefix for the guest)"; exit 1; }
   limit=${ADDIN_VM_LIMIT:-1200}
-  GUEST_PASS="ROOT ADDIN_BUILD WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT WINEPREFIX="$BUILD/vm/prefix-win64" \
+  GUEST_PASS="ROOT ADDIN_BUILD ADDIN_DLL_UNDER_TEST WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT WINEPREFIX="$BUILD/vm/prefix-win64" \
     "$ROOT/vm/guest.sh" --name suite-a --limit "$limit" --share "$out" -- bash -c "$part_a" >"$out/suite-a.log" 2>&1 &
   a=$!
   GUEST_PASS="ROOT ADDIN_BUILD P64 P32 DLL32 DLL64 WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT \
