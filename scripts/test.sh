@@ -29,6 +29,9 @@ for arch in i686 x86_64; do
     "$([ $arch = i686 ] && echo XPSP3 || echo Vista)" "$ROOT/component/com/imports.allow" || failures=$((failures + 1))
 done
 
+say "reproducible build"
+"$ROOT/tests/e2e/scripts/reproducible.sh" || failures=$((failures + 1))
+
 new_prefix
 trap drop_prefix EXIT
 run_e2e() {
