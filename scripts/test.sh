@@ -39,6 +39,11 @@ run_e2e() {
   xvfb-run -a "$ROOT/tests/e2e/run.sh" "$1"
 }
 run_e2e 64 || failures=$((failures + 1))
+
+say "release archive"
+archive=$("$ROOT/scripts/package.sh" | head -1)
+"$ROOT/tests/e2e/scripts/package_test.sh" "$archive" 64 || failures=$((failures + 1))
+export ADDIN_ARCHIVE=$archive  # the 32-bit suite checks its 32-bit DLL
 drop_prefix
 trap - EXIT
 

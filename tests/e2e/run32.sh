@@ -15,7 +15,11 @@ export ADDIN_BUILD="$BUILD"
 # What each part runs, given WINEPREFIX (A) or the two prefixes (B).
 part_a='wineserver -k 2>/dev/null; xvfb-run -a "$ROOT/tests/e2e/run.sh" 32'
 part_b='WINEPREFIX=$P64 "$ROOT/tests/e2e/scripts/wow64_test.sh" win64 "$DLL32" "$DLL64";
-        a=$?; WINEPREFIX=$P64 wineserver -k 2>/dev/null
+        a=$?
+        if [ -n "${ADDIN_ARCHIVE:-}" ]; then
+          WINEPREFIX=$P64 "$ROOT/tests/e2e/scripts/package_test.sh" "$ADDIN_ARCHIVE" 32 || a=$((a + 1))
+        fi
+        WINEPREFIX=$P64 wineserver -k 2>/dev/null
         WINEPREFIX=$P32 "$ROOT/tests/e2e/scripts/wow64_test.sh" win32 "$DLL32"; b=$?
         WINEPREFIX=$P32 wineserver -k 2>/dev/null; exit $((a + b))'
 
@@ -36,7 +40,7 @@ else
   GUEST_PASS="ROOT ADDIN_BUILD ADDIN_DLL_UNDER_TEST WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT WINEPREFIX="$BUILD/vm/prefix-win64" \
     "$ROOT/vm/guest.sh" --name suite-a --limit "$limit" --share "$out" -- bash -c "$part_a" >"$out/suite-a.log" 2>&1 &
   a=$!
-  GUEST_PASS="ROOT ADDIN_BUILD P64 P32 DLL32 DLL64 WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT \
+  GUEST_PASS="ROOT ADDIN_BUILD ADDIN_ARCHIVE P64 P32 DLL32 DLL64 WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT \
     P64="$BUILD/vm/prefix-win64" P32="$BUILD/vm/prefix-win32" DLL32=$dll32 DLL64=$dll64 \
     "$ROOT/vm/guest.sh" --name suite-b --limit "$limit" -- bash -c "$part_b" >"$out/suite-b.log" 2>&1 &
   b=$!

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The release archive opens, its checksums hold, and its DLL of each bitness given registers in
+# the Wine prefix WINEPREFIX names, is created by its ProgID and answers GetInfo.
+# Usage: package_test.sh <archive.zip> <32|64>...
+set -uo pipefail
+archive=$1; shift
+here=$(cd "$(dirname "$0")" && pwd)
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+passed=0 failed=0
+check() {  # description, command...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; passed=$((passed + 1)); else echo "FAIL $what"; failed=$((failed + 1)); fi
+}
+dir=$(mktemp -d /tmp/addin-package.XXXXXX)
+wineserver -p >/dev/null 2>&1  # one wineserver for the whole check
+trap 'rm -rf "$dir"; wineserver -k 2>/dev/null' EXIT
+check "the archive opens" unzip -tq "$archive"
+unzip -q "$archive" -d "$dir"
+top=$(ls "$dir")
+check "its checksums hold" bash -c "cd '$dir/$top' && sha256sum --quiet -c SHA256SUMS"
+check "it holds the two DLLs, the guide and the changelog" test -f "$dir/$top/AddIn.dll" -a -f "$dir/$top/x64/AddIn.dll" \
+  -a -f "$dir/$top/руководство.md" -a -f "$dir/$top/CHANGELOG.md"
+for bits in "$@"; do
+  if [ "$bits" = 32 ]; then wine=/usr/lib/wine/wine dll="$dir/$top/AddIn.dll"; else wine=/usr/lib/wine/wine64 dll="$dir/$top/x64/AddIn.dll"; fi
+  check "the archive's $bits-bit DLL registers" "$wine" regsvr32 /s "$(winpath "$dll")"
+  check "and answers GetInfo through its ProgID" bash -c "'$wine' cscript //nologo '$(winpath "$here/create.vbs")' | tr -d '\r' | grep -q 'GetInfo gives 1000'"
+  "$wine" regsvr32 /u /s "$(winpath "$dll")"
+done
+echo "package: $passed passed, $failed failed"
+exit $((failed > 0))
