@@ -12,14 +12,13 @@ rm -f "$out"/suite-*.log
 dll32="$BUILD/i686/component/com/AddIn.dll" dll64="$BUILD/x86_64/component/com/AddIn.dll"
 export ADDIN_BUILD="$BUILD"
 
-# What each part runs, given WINEPREFIX (A) or the two prefixes (B).
-part_a='wineserver -k 2>/dev/null; xvfb-run -a "$ROOT/tests/e2e/run.sh" 32'
+# What each part runs, given WINEPREFIX (A) or the two prefixes (B). A also checks the release
+# archive's 32-bit DLL when ADDIN_ARCHIVE names the archive.
+part_a='wineserver -k 2>/dev/null; xvfb-run -a "$ROOT/tests/e2e/run.sh" 32; a=$?
+        if [ -n "${ADDIN_ARCHIVE:-}" ]; then "$ROOT/tests/e2e/scripts/package_test.sh" "$ADDIN_ARCHIVE" 32 || a=1; fi
+        exit $a'
 part_b='WINEPREFIX=$P64 "$ROOT/tests/e2e/scripts/wow64_test.sh" win64 "$DLL32" "$DLL64";
-        a=$?
-        if [ -n "${ADDIN_ARCHIVE:-}" ]; then
-          WINEPREFIX=$P64 "$ROOT/tests/e2e/scripts/package_test.sh" "$ADDIN_ARCHIVE" 32 || a=$((a + 1))
-        fi
-        WINEPREFIX=$P64 wineserver -k 2>/dev/null
+        a=$?; WINEPREFIX=$P64 wineserver -k 2>/dev/null
         WINEPREFIX=$P32 "$ROOT/tests/e2e/scripts/wow64_test.sh" win32 "$DLL32"; b=$?
         WINEPREFIX=$P32 wineserver -k 2>/dev/null; exit $((a + b))'
 
@@ -37,10 +36,10 @@ else
   say "32-bit end-to-end tests in the emulator (vm/guest.sh): $(why_vm)"
   "$ROOT/vm/prefix.sh" || { echo "32-bit end-to-end: 0 passed, 1 failed (no Wine prefix for the guest)"; exit 1; }
   limit=${ADDIN_VM_LIMIT:-1200}
-  GUEST_PASS="ROOT ADDIN_BUILD ADDIN_DLL_UNDER_TEST WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT WINEPREFIX="$BUILD/vm/prefix-win64" \
+  GUEST_PASS="ROOT ADDIN_BUILD ADDIN_ARCHIVE ADDIN_DLL_UNDER_TEST WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT WINEPREFIX="$BUILD/vm/prefix-win64" \
     "$ROOT/vm/guest.sh" --name suite-a --limit "$limit" --share "$out" -- bash -c "$part_a" >"$out/suite-a.log" 2>&1 &
   a=$!
-  GUEST_PASS="ROOT ADDIN_BUILD ADDIN_ARCHIVE P64 P32 DLL32 DLL64 WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT \
+  GUEST_PASS="ROOT ADDIN_BUILD P64 P32 DLL32 DLL64 WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT \
     P64="$BUILD/vm/prefix-win64" P32="$BUILD/vm/prefix-win32" DLL32=$dll32 DLL64=$dll64 \
     "$ROOT/vm/guest.sh" --name suite-b --limit "$limit" -- bash -c "$part_b" >"$out/suite-b.log" 2>&1 &
   b=$!
