@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The end-to-end tests of one bitness in the current Wine prefix: the test host by vtable, the
-# type libraries, the VBScript client, the conversion rules against oleaut32, and registration.
+# type libraries and version resource, the VBScript clients, the conversion rules against
+# oleaut32, the sample day through the DLL in three member numberings, the page in Chromium, a
+# short soak, and (64-bit) registration. Ends with "end-to-end (N-bit): P passed, F failed".
 # Usage: run.sh <32|64>
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib.sh"
