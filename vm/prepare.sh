@@ -11,7 +11,14 @@ modules=(drivers/virtio/virtio_ring drivers/virtio/virtio drivers/virtio/virtio_
          net/9p/9pnet net/9p/9pnet_virtio fs/9p/9p fs/overlayfs/overlay)
 
 # The kernel package that the metapackage depends on today; the one we have when apt cannot say.
-package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -1)
+offered() { apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -1; }
+package=$(offered)
+if [ -z "$package" ] && [ ! -s "$VM/kernel.package" ]; then
+  # A machine whose package lists were never fetched: fetch them once.
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq >/dev/null 2>&1 || true
+  package=$(offered)
+fi
 [ -n "$package" ] || package=$(cat "$VM/kernel.package" 2>/dev/null || true)
 [ -n "$package" ] || { echo "vm: apt offers no linux-image-amd64 kernel" >&2; exit 1; }
 version=${package#linux-image-}
