@@ -5,6 +5,16 @@
 # each (the 32-bit one in the emulator where this kernel runs no 32-bit programs).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+
+soak() {  # bits: the long soak of one DLL, in the Wine prefix WINEPREFIX names
+  local arch wine
+  arch=$([ "$1" = 32 ] && echo i686 || echo x86_64)
+  wine=$(wine_for "$1")
+  "$wine" regsvr32 /s "$(winpath "$BUILD/$arch/component/com/AddIn.dll")"
+  "$wine" "$BUILD/$arch-tests/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
+    --sheets 1000 --calls 100000
+}
+if [ "${1:-}" = --soak ]; then soak "$2"; exit; fi
 "$ROOT/scripts/setup.sh"
 configure_and_build bench -DCMAKE_BUILD_TYPE=Release -DADDIN_BENCH=ON -DADDIN_TESTS=OFF
 build_windows
@@ -26,22 +36,16 @@ for invoices in 1500 3000 6000; do
 done
 
 say "soak through COM under Wine (64-bit): 1,000 sheets, 100,000 calls each of 36, 37, 26"
-/usr/lib/wine/wine64 "$BUILD/x86_64-tests/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
-  --sheets 1000 --calls 100000
+soak 64
 drop_prefix
 trap - EXIT
-soak32='"$(wine_for 32)" regsvr32 /s "$(winpath "$BUILD/i686/component/com/AddIn.dll")" &&
-  "$(wine_for 32)" "$BUILD/i686-tests/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
-    --sheets 1000 --calls 100000'
-if can_run_32 && [ "${ADDIN_32_IN_VM:-0}" != 1 ]; then
+if native_32; then
   say "soak through COM under Wine (32-bit, natively)"
   new_prefix
   trap drop_prefix EXIT
-  eval "$soak32"
+  soak 32
 else
   say "soak through COM under Wine (32-bit, in the emulator: $(why_vm))"
   "$ROOT/vm/prefix.sh"
-  GUEST_PASS="ADDIN_BUILD WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ADDIN_BUILD="$BUILD" \
-    WINEPREFIX="$BUILD/vm/prefix-win64" "$ROOT/vm/guest.sh" --name soak --limit 3600 -- \
-    bash -c "source '$ROOT/scripts/lib.sh'; $soak32"
+  guest32 soak 3600 -- "$ROOT/scripts/bench.sh" --soak 32
 fi

@@ -26,6 +26,16 @@ build_windows() {
 
 # 32-bit programs need the kernel's 32-bit support; some virtual machines switch it off.
 can_run_32() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# Whether the 32-bit DLL runs here directly; ADDIN_32_IN_VM=1 asks for the emulator even so.
+native_32() { can_run_32 && [ "${ADDIN_32_IN_VM:-0}" != 1 ]; }
+# Runs a command in an emulated guest whose WINEPREFIX is the guest's win64 prefix (vm/prefix.sh
+# makes it). Usage: guest32 NAME LIMIT [--share DIR]... -- COMMAND...; GUEST_PASS adds variables.
+guest32() {
+  local name=$1 limit=$2
+  shift 2
+  GUEST_PASS="ADDIN_BUILD WINEPREFIX WINEDEBUG WINEDLLOVERRIDES ${GUEST_PASS:-}" ADDIN_BUILD="$BUILD" \
+    WINEPREFIX="$BUILD/vm/prefix-win64" "$ROOT/vm/guest.sh" --name "$name" --limit "$limit" "$@"
+}
 why_vm() {  # why 32-bit programs run in the emulator here
   if [ "${ADDIN_32_IN_VM:-0}" = 1 ]; then echo "ADDIN_32_IN_VM=1 asks for it"
   else echo "this kernel runs no 32-bit programs"; fi
@@ -50,3 +60,10 @@ drop_prefix() {
 }
 
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# One check of a test script: prints ok or FAIL and counts it in `passed` or `failed`.
+passed=0 failed=0
+check() {  # description, command...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; passed=$((passed + 1)); else echo "FAIL $what"; failed=$((failed + 1)); fi
+}

@@ -29,7 +29,7 @@ if [ "${1:-}" = --job ]; then job "$2"; exit; fi
 
 "$ROOT/scripts/setup.sh"
 build_windows
-if can_run_32 && [ "${ADDIN_32_IN_VM:-0}" != 1 ]; then
+if native_32; then
   say "the 32-bit DLL (the product), natively: this kernel runs 32-bit programs"
   new_prefix
   trap drop_prefix EXIT
@@ -40,9 +40,7 @@ say "the 32-bit DLL (the product), in the emulator: $(why_vm)"
 mkdir -p "$ROOT/out"
 rc=0
 if "$ROOT/vm/prefix.sh"; then
-  GUEST_PASS="ADDIN_BUILD WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ADDIN_BUILD="$BUILD" \
-    WINEPREFIX="$BUILD/vm/prefix-win64" "$ROOT/vm/guest.sh" --name main-job --limit 900 --share "$ROOT/out" -- \
-    "$ROOT/scripts/run.sh" --job 32 || rc=$?
+  guest32 main-job 900 --share "$ROOT/out" -- "$ROOT/scripts/run.sh" --job 32 || rc=$?
 else
   rc=125
 fi

@@ -6,11 +6,6 @@ set -uo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 dir="$BUILD/vm/selftest"
 rm -rf "$dir" && mkdir -p "$dir"
-passed=0 failed=0
-check() {  # description, command...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; passed=$((passed + 1)); else echo "FAIL $what"; failed=$((failed + 1)); fi
-}
 "$ROOT/vm/guest.sh" --name selftest --limit 120 --share "$dir" -- bash -c \
   "/usr/lib/wine/wine --version; getconf LONG_BIT; echo written >'$dir/file'; exit 7" >"$dir/out" 2>&1
 rc=$?

@@ -44,11 +44,10 @@ step "VBScript week schedule" cscript schedule.vbs
 # every reference the DLL took given back; also with the simulated objects numbering their
 # members per type, as the platform's objects do, so that a member number carried from one
 # object to another of a different type would read the wrong member or fail.
+out="$BUILD/e2e-$bits"
+rm -f "$out/native.html"
+"$BUILD/native/preview" --day "$ROOT/sim/data/sample-day.json" --out "$out/native.html" >/dev/null
 sample_day() {  # numbering
-  local out="$BUILD/e2e-$bits"
-  mkdir -p "$out"
-  [ -f "$out/native.html" ] ||
-    "$BUILD/native/preview" --day "$ROOT/sim/data/sample-day.json" --out "$out/native.html" >/dev/null || return 1
   "$wine" "$tests/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" --numbering "$1" \
       --out "$(winpath "$out/dll-$1.html")" --fill-invoice 1 >"$out/day-$1.txt" &&
     cmp "$out/native.html" "$out/dll-$1.html" && echo "ok   the DLL's sheet equals the native one" &&
@@ -56,7 +55,6 @@ sample_day() {  # numbering
                                 <(sed -n '/^new invoice/,$p' "$out/day-$1.txt"); } &&
     echo "ok   the new invoice's fields are the same"
 }
-rm -f "$BUILD/e2e-$bits/native.html"
 step "sample day through the DLL" sample_day shared
 step "sample day, members numbered per type (rotated)" sample_day rotated
 step "sample day, members numbered per type (disjoint)" sample_day disjoint

@@ -22,7 +22,7 @@ part_b='WINEPREFIX=$P64 "$ROOT/tests/e2e/scripts/wow64_test.sh" win64 "$DLL32" "
         WINEPREFIX=$P32 "$ROOT/tests/e2e/scripts/wow64_test.sh" win32 "$DLL32"; b=$?
         WINEPREFIX=$P32 wineserver -k 2>/dev/null; exit $((a + b))'
 
-if can_run_32 && [ "${ADDIN_32_IN_VM:-0}" != 1 ]; then
+if native_32; then
   say "32-bit end-to-end tests, natively"
   new_prefix
   trap drop_prefix EXIT
@@ -36,12 +36,11 @@ else
   say "32-bit end-to-end tests in the emulator (vm/guest.sh): $(why_vm)"
   "$ROOT/vm/prefix.sh" || { echo "32-bit end-to-end: 0 passed, 1 failed (no Wine prefix for the guest)"; exit 1; }
   limit=${ADDIN_VM_LIMIT:-1200}
-  GUEST_PASS="ROOT ADDIN_BUILD ADDIN_ARCHIVE ADDIN_DLL_UNDER_TEST WINEPREFIX WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT WINEPREFIX="$BUILD/vm/prefix-win64" \
-    "$ROOT/vm/guest.sh" --name suite-a --limit "$limit" --share "$out" -- bash -c "$part_a" >"$out/suite-a.log" 2>&1 &
+  GUEST_PASS="ROOT ADDIN_ARCHIVE ADDIN_DLL_UNDER_TEST" ROOT=$ROOT \
+    guest32 suite-a "$limit" --share "$out" -- bash -c "$part_a" >"$out/suite-a.log" 2>&1 &
   a=$!
-  GUEST_PASS="ROOT ADDIN_BUILD P64 P32 DLL32 DLL64 WINEDEBUG WINEDLLOVERRIDES" ROOT=$ROOT \
-    P64="$BUILD/vm/prefix-win64" P32="$BUILD/vm/prefix-win32" DLL32=$dll32 DLL64=$dll64 \
-    "$ROOT/vm/guest.sh" --name suite-b --limit "$limit" -- bash -c "$part_b" >"$out/suite-b.log" 2>&1 &
+  GUEST_PASS="ROOT P64 P32 DLL32 DLL64" ROOT=$ROOT P64="$BUILD/vm/prefix-win64" P32="$BUILD/vm/prefix-win32" \
+    DLL32=$dll32 DLL64=$dll64 guest32 suite-b "$limit" -- bash -c "$part_b" >"$out/suite-b.log" 2>&1 &
   b=$!
   trap 'kill $a $b 2>/dev/null; wait' INT TERM
   wait $a; wait $b

@@ -5,12 +5,7 @@
 set -uo pipefail
 archive=$1; shift
 here=$(cd "$(dirname "$0")" && pwd)
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
-passed=0 failed=0
-check() {  # description, command...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; passed=$((passed + 1)); else echo "FAIL $what"; failed=$((failed + 1)); fi
-}
+source "$here/../../../scripts/lib.sh"
 dir=$(mktemp -d /tmp/addin-package.XXXXXX)
 wineserver -p >/dev/null 2>&1  # one wineserver for the whole check
 trap 'rm -rf "$dir"; wineserver -k 2>/dev/null' EXIT

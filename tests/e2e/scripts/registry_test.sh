@@ -16,23 +16,11 @@ reg64() { "$wine64" reg "$@" /reg:64 2>/dev/null | tr -d '\r'; }
 reg32() { "$wine64" reg "$@" /reg:32 2>/dev/null | tr -d '\r'; }
 exists() { "$wine64" reg query "$1" "/reg:$2" >/dev/null 2>&1; }
 
-clsid='HKCR\CLSID\{6B1E3C52-8D0A-4F3B-9A57-2C41E07D9A15}'
+source "$(dirname "$0")/host_keys.sh"
 progid='HKCR\AddIn.AddInObj'
 typelib='HKCR\TypeLib\{6B1E3C52-8D0A-4F3B-9A57-2C41E07D9A10}'
 iface='HKCR\Interface\{6B1E3C52-8D0A-4F3B-9A57-2C41E07D9A13}'
-host_keys=('HKCR\Interface\{AB634001-F13D-11D0-A459-004095E1DAEA}'
-           'HKCR\Interface\{AB634003-F13D-11D0-A459-004095E1DAEA}'
-           'HKCR\TypeLib\{4F0D4571-0E7B-11D1-A486-004095E1DAEA}')
-
-# The host's own registration, as the platform's installation leaves it.
-for view in 64 32; do
-  "$wine64" reg add "${host_keys[0]}" /ve /d IInitDone /f /reg:$view >/dev/null
-  "$wine64" reg add "${host_keys[0]}\\TypeLib" /ve /d '{4F0D4571-0E7B-11D1-A486-004095E1DAEA}' /f /reg:$view >/dev/null
-  "$wine64" reg add "${host_keys[1]}" /ve /d ILanguageExtender /f /reg:$view >/dev/null
-  "$wine64" reg add "${host_keys[1]}\\ProxyStubClsid32" /ve /d '{00020424-0000-0000-C000-000000000046}' /f /reg:$view >/dev/null
-  "$wine64" reg add "${host_keys[2]}\\1.0\\0\\win32" /ve /d 'C:\Host\BIN\AddInLib.tlb' /f /reg:$view >/dev/null
-  "$wine64" reg add "${host_keys[2]}\\1.0" /ve /d AddInLib /f /reg:$view >/dev/null
-done
+add_host_keys "$wine64" 64 32
 snapshot() { for k in "${host_keys[@]}"; do reg64 query "$k" /s; reg32 query "$k" /s; done; }
 before=$(snapshot)
 

@@ -9,13 +9,10 @@
 set -uo pipefail
 arch=$1 dll32=$2 dll64=${3:-}
 wine32=/usr/lib/wine/wine wine64=/usr/lib/wine/wine64
-script=$(cd "$(dirname "$0")" && pwd)/create.vbs
-passed=0 failures=0
-check() {  # description, command...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; passed=$((passed + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+here=$(cd "$(dirname "$0")" && pwd)
+script=$here/create.vbs
+source "$here/../../../scripts/lib.sh"
+source "$here/host_keys.sh"
 reg_wine=$wine64; [ "$arch" = win32 ] && reg_wine=$wine32
 views=(32 64); [ "$arch" = win32 ] && views=(32)
 inproc() {  # view -> the registered DLL path, or nothing
@@ -39,15 +36,7 @@ wineserver -k 2>/dev/null
 wineserver -p >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null' EXIT
 
-clsid='HKCR\CLSID\{6B1E3C52-8D0A-4F3B-9A57-2C41E07D9A15}'
-host_keys=('HKCR\Interface\{AB634001-F13D-11D0-A459-004095E1DAEA}'
-           'HKCR\Interface\{AB634003-F13D-11D0-A459-004095E1DAEA}'
-           'HKCR\TypeLib\{4F0D4571-0E7B-11D1-A486-004095E1DAEA}')
-for view in "${views[@]}"; do
-  "$reg_wine" reg add "${host_keys[0]}\\TypeLib" /ve /d '{4F0D4571-0E7B-11D1-A486-004095E1DAEA}' /f /reg:$view >/dev/null
-  "$reg_wine" reg add "${host_keys[1]}\\ProxyStubClsid32" /ve /d '{00020424-0000-0000-C000-000000000046}' /f /reg:$view >/dev/null
-  "$reg_wine" reg add "${host_keys[2]}\\1.0\\0\\win32" /ve /d 'C:\Host\BIN\AddInLib.tlb' /f /reg:$view >/dev/null
-done
+add_host_keys "$reg_wine" "${views[@]}"
 # All the host's keys in every view, read by one process (each Wine process costs seconds in
 # the emulator).
 snapshot() {
@@ -86,5 +75,5 @@ fi
 check "$arch: the last unregistration removes the class" test -z "$(inproc 32)"
 check "$arch: the 32-bit cscript then finds no class" test -z "$(loaded_by "$wine32")"
 check "$arch: host keys untouched by unregistering" test "$(snapshot)" = "$before"
-echo "registration, $arch: $passed passed, $failures failed"
-exit $((failures > 0))
+echo "registration, $arch: $passed passed, $failed failed"
+exit $((failed > 0))
