@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: the product, the 32-bit DLL, under Wine, loaded the way the platform loads it (the
-# conversation is printed), then the bundled sample day's delivery sheet through it: settings 62
+# The main job: the product, the 32-bit DLL, under Wine, loaded the way the platform's loader loads
+# it, from an infobase's folder ("C:\Базы\Торговля 2\Доставка.dll": copied there, registered by
+# the DLL itself, the objects named by its string 100 created and started; the conversation is
+# printed), then the bundled sample day's delivery sheet through it: settings 62
 # to 69 and operation 13 on the simulated platform's objects; the sheet goes to
 # out/delivery-sheet.html; then one new invoice of the day is filled (operation 41).
 # Where this machine's kernel runs no 32-bit programs, the job runs in the full-system emulator
@@ -14,15 +16,14 @@ job() {  # bits: the job itself, in the Wine prefix WINEPREFIX names
   wine=$(wine_for "$bits")
   dll="$BUILD/$arch/component/com/AddIn.dll"
   wineserver -p >/dev/null 2>&1 || true
-  "$wine" regsvr32 /s "$(winpath "$dll")"
-  say "load sequence of $dll ($bits-bit)"
-  "$wine" "$BUILD/$arch-tests/tests/e2e/conversation.exe"
+  say "the platform's loader on $dll ($bits-bit)"
+  "$wine" "$BUILD/$arch-tests/tests/e2e/conversation.exe" --dll "$(winpath "$dll")"
   mkdir -p "$ROOT/out"
   say "delivery sheet of the sample day"
   "$wine" "$BUILD/$arch-tests/tests/e2e/day_host.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \
     --out "$(winpath "$ROOT/out/delivery-sheet.html")" --fill-invoice 1
   say "sheet written to out/delivery-sheet.html"
-  "$wine" regsvr32 /u /s "$(winpath "$dll")"
+  LC_ALL=C.UTF-8 "$wine" regsvr32 /u /s 'C:\Базы\Торговля 2\Доставка.dll'
   wineserver -k 2>/dev/null || true
 }
 if [ "${1:-}" = --job ]; then job "$2"; exit; fi

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 native=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev clang
-        libclang-rt-14-dev lcov python3 chromium)
+        libclang-rt-14-dev lcov python3 chromium cmark-gfm)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools faketime wine wine64 wine32 xvfb xauth zip unzip)
 # The full-system emulator that runs 32-bit programs where the kernel refuses them.
 emulator=(qemu-system-x86 busybox-static)

@@ -42,6 +42,12 @@ run_e2e 64 || failures=$((failures + 1))
 
 say "release archive"
 archive=$("$ROOT/scripts/package.sh" | head -1)
+first=$(sha256sum <"$archive")
+"$ROOT/scripts/package.sh" >/dev/null
+if [ "$(sha256sum <"$archive")" = "$first" ]; then echo "ok   the archive made twice is byte-identical"
+else echo "FAIL the archive made twice differs"; failures=$((failures + 1)); fi
+python3 "$ROOT/tests/e2e/scripts/archive_test.py" "$archive" "$ROOT/docs/ru/руководство.md" "$BUILD/package-check" ||
+  failures=$((failures + 1))
 "$ROOT/tests/e2e/scripts/package_test.sh" "$archive" 64 || failures=$((failures + 1))
 export ADDIN_ARCHIVE=$archive  # the 32-bit suite checks its 32-bit DLL
 drop_prefix

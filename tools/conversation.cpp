@@ -1,5 +1,8 @@
-// Loads the component the way the platform does and prints the conversation: each call the host
-// makes and what the component answered.
+// Loads the component the way the platform's loader does and prints the conversation: the DLL
+// copied into an infobase's folder (by default "C:\Базы\Торговля 2\Доставка.dll"), loaded and
+// registered, the object names read from its string 100, each object created by "AddIn." + name
+// and started; each call the host makes and what the component answered.
+// Usage: conversation.exe --dll <built DLL> [--as <path of the copy>]
 #include <windows.h>
 #include <oleauto.h>
 
@@ -11,6 +14,7 @@
 #include "AddInLib.h"
 #include "host/com_raii.h"
 #include "host/utf.h"
+#include "../tests/e2e/loader.h"
 #include "../tests/e2e/test_object.h"
 
 using addin::com::ComPtr;
@@ -49,20 +53,24 @@ std::wstring Shown(const VARIANT& v) {
   }
 }
 
-}  // namespace
+using Entry = HRESULT(STDAPICALLTYPE*)();
+Entry Export(HMODULE m, const char* name) {
+  return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+}
 
-int wmain() {
-  CoInitialize(nullptr);
-  int rc = 0;
+// One object of the list, started and used as the platform does; whether every reference given
+// to it came back.
+bool Start(const std::wstring& progId) {
+  HRESULT hr;
   {
     CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(L"AddIn.AddInObj", &clsid);
-    Say(L"CLSIDFromProgID(\"AddIn.AddInObj\")", hr);
+    hr = CLSIDFromProgID(progId.c_str(), &clsid);
+    Say(L"CLSIDFromProgID(\"" + progId + L"\")", hr);
     ComPtr<IInitDone> init;
     if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone,
                                              reinterpret_cast<void**>(init.put()));
     Say(L"CoCreateInstance(IInitDone)", hr);
-    if (FAILED(hr)) return 1;
+    if (FAILED(hr)) return false;
     TestObject connection;
     Say(L"IInitDone::Init(connection)", init->Init(&connection));
 
@@ -82,6 +90,8 @@ int wmain() {
     UniqueBstr name;
     hr = ext->RegisterExtensionAs(name.put());
     Say(L"ILanguageExtender::RegisterExtensionAs", hr, name.get());
+    Print(L"        the configuration's scripts reach it as СоздатьОбъект(\"AddIn." + std::wstring(name.get()) +
+          L"\")\n");
 
     for (const wchar_t* m : {L"Execute", L"Выполнить"}) {
       UniqueBstr n(SysAllocString(m));
@@ -126,8 +136,45 @@ int wmain() {
     init = {};
     ext = {};
     Print(L"host -> release; connection references left: " + std::to_wstring(connection.refs()) + L"\n");
-    rc = connection.refs() == 0 ? 0 : 1;
+    return connection.refs() == 0;
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring built, path = addin::test::kLoaderPath;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::wstring(argv[i]) == L"--dll") built = argv[i + 1];
+    else if (std::wstring(argv[i]) == L"--as") path = argv[i + 1];
+  }
+  if (built.empty()) {
+    Print(L"usage: conversation.exe --dll <AddIn.dll> [--as <path of the copy>]\n");
+    return 2;
+  }
+  if (!addin::test::CopyAs(built, path)) {
+    Print(L"cannot copy " + built + L" to " + path + L"\n");
+    return 1;
+  }
+  CoInitialize(nullptr);
+  bool ok = false;
+  HMODULE m = LoadLibraryW(path.c_str());
+  Say(L"LoadLibraryW(\"" + path + L"\")", m ? S_OK : HRESULT_FROM_WIN32(GetLastError()));
+  if (m) {
+    auto reg = Export(m, "DllRegisterServer");
+    const HRESULT hr = reg ? reg() : E_NOINTERFACE;
+    Say(L"DllRegisterServer()", hr);
+    const auto names = addin::test::ObjectNames(m, path);
+    std::wstring list;
+    for (const auto& n : names) list += (list.empty() ? L"" : L", ") + n;
+    Say(L"LoadStringW(100): objects to create", S_OK, list);
+    ok = SUCCEEDED(hr);
+    for (const auto& n : names) ok = Start(L"AddIn." + n) && ok;
+    auto canUnload = Export(m, "DllCanUnloadNow");
+    const HRESULT unload = canUnload ? canUnload() : E_NOINTERFACE;
+    Say(L"DllCanUnloadNow()", unload, unload == S_OK ? L"may be unloaded" : L"still in use");
+    ok = ok && unload == S_OK;
   }
   CoUninitialize();
-  return rc;
+  return ok ? 0 : 1;
 }

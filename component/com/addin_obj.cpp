@@ -290,10 +290,9 @@ class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguag
 
   ITypeInfo* TypeInfo() {
     if (!typeInfo_) {
-      wchar_t path[MAX_PATH];
-      if (!GetModuleFileNameW(g_module, path, MAX_PATH)) ThrowHresult(HRESULT_FROM_WIN32(GetLastError()));
+      const std::wstring path = ModuleFileName();
       ComPtr<ITypeLib> lib;
-      HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, lib.put());
+      HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
       if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(IID__AddInObj, typeInfo_.put());
       if (FAILED(hr)) ThrowHresult(hr);
     }

@@ -65,3 +65,7 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_moduleCount == 0 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return Boundary([] { return RegisterServer(); }); }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return Boundary([] { return UnregisterServer(); }); }
+
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR scope) {
+  return Boundary([&] { return Install(install != FALSE, scope); });
+}

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The product DLL exports exactly the four entry points and imports Windows system DLLs only.
+# The product DLL exports exactly the five entry points and imports Windows system DLLs only.
 # Usage: dll_check.sh <objdump> <dll>
 set -uo pipefail
 objdump=$1 dll=$2
@@ -8,7 +8,7 @@ exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/
 imports=$(printf '%s\n' "$dump" | sed -n 's/.*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
 system='advapi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll'
 rc=0
-[ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
+[ "$exports" = "DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer " ] ||
   { echo "FAIL $dll exports: $exports"; rc=1; }
 for i in $imports; do
   [[ " $system " == *" $i "* ]] || { echo "FAIL $dll imports $i"; rc=1; }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The release archive opens, its checksums hold, and its DLL of each bitness given registers in
-# the Wine prefix WINEPREFIX names, is created by its ProgID and answers GetInfo.
+# the Wine prefix WINEPREFIX names, is created by its ProgID and answers GetInfo. (How it opens on
+# Windows, names, texts and the guide page, is archive_test.py's.)
 # Usage: package_test.sh <archive.zip> <32|64>...
 set -uo pipefail
 archive=$1; shift
@@ -14,7 +15,7 @@ unzip -q "$archive" -d "$dir"
 top=$(ls "$dir")
 check "its checksums hold" bash -c "cd '$dir/$top' && sha256sum --quiet -c SHA256SUMS"
 check "it holds the two DLLs, the guide and the changelog" test -f "$dir/$top/AddIn.dll" -a -f "$dir/$top/x64/AddIn.dll" \
-  -a -f "$dir/$top/руководство.md" -a -f "$dir/$top/CHANGELOG.md"
+  -a -f "$dir/$top/guide-ru.html" -a -f "$dir/$top/CHANGELOG.txt"
 for bits in "$@"; do
   if [ "$bits" = 32 ]; then wine=/usr/lib/wine/wine dll="$dir/$top/AddIn.dll"; else wine=/usr/lib/wine/wine64 dll="$dir/$top/x64/AddIn.dll"; fi
   check "the archive's $bits-bit DLL registers" "$wine" regsvr32 /s "$(winpath "$dll")"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Registration touches only the component's own entries: the host's interface and library keys
 # are the same before, after regsvr32 and after regsvr32 /u; with both bitnesses registered,
-# unregistering one leaves what the other uses. Runs in the prefix WINEPREFIX names.
+# unregistering one leaves what the other uses (the shared ProgID and type library, and its
+# own view's class and interface keys). Runs in the prefix WINEPREFIX names.
 # Usage: registry_test.sh <dll64> [<dll32>]
 set -uo pipefail
 dll64=$1 dll32=${2:-}
@@ -47,7 +48,8 @@ check "its class is gone" bash -c "! '$wine64' reg query '$clsid' /reg:64 >/dev/
 check "the other bitness's class stays" exists "$clsid\\InprocServer32" 32
 check "the shared ProgID stays" exists "$progid\\CLSID" 64
 check "the other bitness's type library stays" exists "$typelib\\1.0\\0\\win32" 64
-check "the shared interface key stays" exists "$iface\\TypeLib" 64
+check "its own view's interface key is gone" bash -c "! '$wine64' reg query '$iface' /reg:64 >/dev/null 2>&1"
+[ -n "$dll32" ] && check "the other bitness's interface key stays" exists "$iface\\TypeLib" 32
 check "only its own type library platform key is gone" bash -c "! '$wine64' reg query '$typelib\\1.0\\0\\win64' /reg:64 >/dev/null 2>&1"
 
 if [ -n "$dll32" ]; then
