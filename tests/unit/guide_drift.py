@@ -2,7 +2,9 @@
 """The guide for the platform's programmers cannot drift from the code: every name it quotes in
 backticks (outside example blocks) occurs in the component's sources, every operation code it
 names is one the dispatcher knows and every one the dispatcher knows has its section, and every
-error number and failure status it quotes is one the component raises.
+error number and failure status it quotes is one the component raises; and the installation
+names are the DLL's own: the extension name in СоздатьОбъект, string 100, the class identifier,
+the scopes of DllInstall and the files of the release archive.
 
 Usage: guide_drift.py <guide.md> <source root>"""
 import pathlib
@@ -56,6 +58,31 @@ for n in sorted(quoted_errors - errors):
     failures.append(f"error {n} is no error the component raises")
 for n in sorted(errors - quoted_errors):
     failures.append(f"error {n}, which the component raises, is not explained")
+
+# Installation: the names the platform's loader and the users meet.
+extension = re.search(r'kExtensionName = u"([^"]+)"', (root / "component/addin.cpp").read_text(encoding="utf-8")).group(1)
+for name in re.findall(r'СоздатьОбъект\("AddIn\.([^"]+)"\)', guide):
+    if name != extension:
+        failures.append(f'СоздатьОбъект("AddIn.{name}"): the component registers its extension as "{extension}"')
+rc = (root / "component/com/AddIn.rc").read_text(encoding="utf-8")
+objects = re.search(r'^\s*100 "([^"]*)"', rc, re.M).group(1)
+for name in re.findall(r"строк\w* 100[^`]*`([^`]+)`", prose):
+    if name != objects:
+        failures.append(f"string 100 is quoted as `{name}`; the DLL's is `{objects}`")
+coclass = re.search(r"uuid\(([0-9A-F-]+)\)\]\s*coclass", (root / "component/com/AddIn.idl").read_text()).group(1)
+for clsid in re.findall(r"CLSID\\\{([0-9A-Fa-f-]+)\}", guide):
+    if clsid.upper() != coclass:
+        failures.append(f"CLSID {{{clsid}}} is not the class's {{{coclass}}}")
+words = set(re.findall(r'IsWord\(scope, L"(\w+)"\)', (root / "component/com/registration.cpp").read_text()))
+for word in re.findall(r"/i:(\w+)", guide):
+    if word not in words:
+        failures.append(f"/i:{word} is no scope DllInstall knows ({sorted(words)})")
+package = (root / "scripts/package.sh").read_text(encoding="utf-8")
+shipped = set(re.search(r"^files=\(([^)]*)\)", package, re.M).group(1).split()) | {"SHA256SUMS"}
+section = re.search(r"^### Что в архиве\n(.*?)^###", guide, re.M | re.S).group(1)
+listed = set(re.findall(r"^\| ([^ |]+) \|", section, re.M)) - {"Файл"}
+if listed != shipped:
+    failures.append(f"the archive's files are listed as {sorted(listed)}; package.sh ships {sorted(shipped)}")
 
 for f in failures:
     print("FAIL", f)
