@@ -2,6 +2,7 @@
 
 #include "component/dispatcher.h"
 #include "host/bridge.h"
+#include "host/failure.h"
 #include "host/rules.h"
 #include "settings/settings.h"
 
@@ -40,18 +41,42 @@ std::int32_t FindByName(const Entry (&table)[N], TextView name) {
 bool IsProp(std::int32_t n) { return n >= 0 && n < LastProp; }
 bool IsMethod(std::int32_t n) { return n >= 0 && n < LastMethod; }
 
-// Runs one method body; any failure inside becomes the failure status.
+}  // namespace
+
+Text DescribeFailure(const char16_t* method) noexcept {
+  try {
+    Text head(method);
+    if (head == kExecuteMethod && Place().operation != 0)
+      head += u"(" + ValueInWords(Value::I4(Place().operation)) + u")";
+    try {
+      throw;
+    } catch (const RuntimeError& e) {
+      Text line = head + u": ошибка " + ErrorInWords(e.number(), e.status()) + e.where();
+      if (!e.description().empty()) line += u": " + OneLine(e.description());
+      return line;
+    } catch (const std::bad_alloc&) {
+      return head + u": недостаточно памяти";
+    } catch (...) {
+      return head + u": непредвиденная ошибка";
+    }
+  } catch (...) {
+    return {};  // no memory even for the words
+  }
+}
+
+// Runs one method body; any failure inside becomes the failure status, and its words are kept.
 template <class F>
-Status Guard(F&& body) noexcept {
+Status AddIn::Run(const char16_t* method, F&& body) noexcept {
+  ResetPlace();
+  failure_.clear();
   try {
     body();
     return kOk;
   } catch (...) {
+    failure_ = DescribeFailure(method);
     return StatusOfCurrentException();
   }
 }
-
-}  // namespace
 
 Text SplitNamePair(TextView pair, std::int32_t alias) {
   auto comma = pair.find(u',');
@@ -60,7 +85,7 @@ Text SplitNamePair(TextView pair, std::int32_t alias) {
 }
 
 Status AddIn::Init(ObjRef connection) noexcept {
-  return Guard([&] {
+  return Run(u"IInitDone.Init", [&] {
     BridgeInit(std::move(connection));
     ResetScheduleKey();
   });
@@ -72,15 +97,15 @@ Status AddIn::Done() noexcept {
 }
 
 Status AddIn::GetInfo(ParamArray* infoItems) noexcept {
-  return Guard([&] {
+  return Run(u"IInitDone.GetInfo", [&] {
     Value* first = infoItems ? infoItems->At(0) : nullptr;
-    if (!first) throw RuntimeError(kSubscriptOutOfRange);
+    if (!first) throw RuntimeError(kSubscriptOutOfRange, u"массив не передан, не одномерный или без элемента 0");
     *first = Value::Str(kInfo);
   });
 }
 
 Status AddIn::RegisterExtensionAs(Text& extName) noexcept {
-  return Guard([&] { extName = kExtensionName; });
+  return Run(u"ILanguageExtender.RegisterExtensionAs", [&] { extName = kExtensionName; });
 }
 
 Status AddIn::GetNProps(std::int32_t& props) noexcept {
@@ -91,18 +116,18 @@ Status AddIn::GetNProps(std::int32_t& props) noexcept {
 // Property 1 is found by its names too: it is counted, listed, readable and writable, so a script
 // that names it gets the property (reading Null, writing ignored) rather than a missing member.
 Status AddIn::FindProp(TextView propName, std::int32_t& propNum) noexcept {
-  return Guard([&] { propNum = FindByName(kProps, propName); });
+  return Run(u"ILanguageExtender.FindProp", [&] { propNum = FindByName(kProps, propName); });
 }
 
 Status AddIn::GetPropName(std::int32_t propPos, std::int32_t propAlias, Text& propName) noexcept {
-  return Guard([&] {
+  return Run(u"ILanguageExtender.GetPropName", [&] {
     propName.clear();
     if (IsProp(propPos)) propName = SplitNamePair(kProps[propPos].namePair, propAlias);
   });
 }
 
 Status AddIn::GetPropVal(std::int32_t propNum, Value& retVal) noexcept {
-  return Guard([&] { retVal = propNum == propIsResult ? result_ : Value::Null(); });
+  return Run(u"ILanguageExtender.GetPropVal", [&] { retVal = propNum == propIsResult ? result_ : Value::Null(); });
 }
 
 Status AddIn::SetPropVal(std::int32_t, const Value&) noexcept { return kOk; }
@@ -123,11 +148,11 @@ Status AddIn::GetNMethods(std::int32_t& num) noexcept {
 }
 
 Status AddIn::FindMethod(TextView methName, std::int32_t& methPos) noexcept {
-  return Guard([&] { methPos = FindByName(kMethods, methName); });
+  return Run(u"ILanguageExtender.FindMethod", [&] { methPos = FindByName(kMethods, methName); });
 }
 
 Status AddIn::GetMethodName(std::int32_t methPos, std::int32_t methAlias, Text& methName) noexcept {
-  return Guard([&] {
+  return Run(u"ILanguageExtender.GetMethodName", [&] {
     methName.clear();
     if (IsMethod(methPos)) methName = SplitNamePair(kMethods[methPos].namePair, methAlias);
   });
@@ -139,7 +164,7 @@ Status AddIn::GetNParams(std::int32_t methPos, std::int32_t& params) noexcept {
 }
 
 Status AddIn::GetParamDefValue(std::int32_t, std::int32_t, Value& retVal) noexcept {
-  return Guard([&] { retVal = Value::Null(); });
+  return Run(u"ILanguageExtender.GetParamDefValue", [&] { retVal = Value::Null(); });
 }
 
 Status AddIn::HasRetVal(std::int32_t methPos, std::int32_t& retVal) noexcept {
@@ -149,7 +174,7 @@ Status AddIn::HasRetVal(std::int32_t methPos, std::int32_t& retVal) noexcept {
 
 Status AddIn::CallAsProc(std::int32_t methodNum, ParamArray* paramVal) noexcept {
   result_ = Value::Null();
-  return Guard([&] {
+  return Run(kExecuteMethod, [&] {
     if (methodNum == methExecute) Dispatch(paramVal, result_);
   });
 }

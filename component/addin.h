@@ -47,8 +47,24 @@ class AddIn {
   // CallAsProc, then whatever the routine stored.
   const Value& result() const noexcept { return result_; }
 
+  // What made the last method called fail, in one line of words; empty after a success:
+  // "Security.Выполнить(13): ошибка 13 (несоответствие типа) при чтении "Часы" у строки 37 из 99
+  // (час "08", зона "12"): <the host's own text>". Built only when a method fails.
+  const Text& failure() const noexcept { return failure_; }
+  void ForgetFailure() noexcept { failure_.clear(); }
+
  private:
+  template <class F>
+  Status Run(const char16_t* method, F&& body) noexcept;
+
   Value result_;
+  Text failure_;
 };
+
+// The failure in flight in words, headed by the method's name (for Execute, "Security.Выполнить"
+// and the operation code). Call only inside a catch block.
+Text DescribeFailure(const char16_t* method) noexcept;
+// The head for the failures of Execute.
+inline constexpr const char16_t* kExecuteMethod = u"Security.Выполнить";
 
 }  // namespace addin

@@ -3,9 +3,15 @@
 #include <array>
 #include <optional>
 
-#include "component/routines.h"
+#include "delivery/build_delivery_sheet.h"
+#include "host/failure.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
+#include "invoices/fill_new_invoice.h"
+#include "schedule/get_today_quantity.h"
+#include "schedule/pack_week_schedule.h"
+#include "schedule/unpack_week_schedule.h"
+#include "settings/set_component_setting.h"
 
 namespace addin {
 
@@ -42,7 +48,14 @@ constexpr double kFirstSetting = 62, kLastSetting = 70;
 
 Value& Element(ParamArray* params, int index) {
   Value* v = params ? params->At(index) : nullptr;
-  if (!v) throw RuntimeError(kSubscriptOutOfRange);
+  if (!v) {
+    if (!params) throw RuntimeError(kSubscriptOutOfRange, u"массив параметров не передан");
+    throw RuntimeError(kSubscriptOutOfRange,
+                       u"в массиве параметров нет элемента " + ValueInWords(Value::I4(index)) +
+                           (params->dimensions == 0   ? u" (массив не из значений)"
+                            : params->dimensions != 1 ? u" (массив не одномерный)"
+                                                      : u""));
+  }
   return *v;
 }
 
@@ -60,19 +73,23 @@ const Route* Select(const Value& code) {
 
 void Dispatch(ParamArray* params, Value& result) {
   const Value code = Element(params, 0);
+  NoteCheck(u"код операции в элементе 0 не число");
   const Route* route = Select(code);
   if (!route) return;
 
   Operands op;
   op.result = &result;
-  if (route == &kSettingsRoute) op.code = ToInt16(code);
+  Place().operation = route->code;
+  if (route == &kSettingsRoute) Place().operation = op.code = ToInt16(code);
   const auto operands = std::span(route->operands).first(route->count);
   for (const Operand& o : operands) Element(params, o.element);  // every index exists
   for (const Operand& o : operands) {
     Value& element = Element(params, o.element);
     switch (o.mode) {
       case Mode::Object:
-        if (!element.IsObject()) throw RuntimeError(kObjectRequired);
+        if (!element.IsObject())
+          throw RuntimeError(kObjectRequired, u"элемент " + ValueInWords(Value::I4(o.element)) +
+                                                  u" массива параметров не объект, а " + ValueInWords(element));
         op.object[o.element] = element.AsObject();
         break;
       case Mode::ByRef: op.byRef[o.element] = &element; break;

@@ -2,7 +2,7 @@
 // the elements the selected routine needs and calls it.
 #pragma once
 
-#include "component/operands.h"
+#include "host/operands.h"
 #include "host/value.h"
 
 namespace addin {

@@ -3,9 +3,10 @@
 #include <map>
 #include <vector>
 
-#include "component/routines.h"
+#include "delivery/build_delivery_sheet.h"
 #include "delivery/delivery.h"
 #include "host/calls.h"
+#include "host/failure.h"
 #include "host/bridge.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
@@ -51,6 +52,7 @@ class Run {
   void Execute() {
     app_ = &EnsureAppDispatch();
     Call(sheet_, u"Очистить");
+    NoteCheck(u"строки заявок (операция 63) не заданы или не число от -32768 до 32767");
     orderRows_ = ToInt16(Value::Str(Settings().defaultOrderRows));
     OutputHeader();
     GatherDeliveryRows();
@@ -86,8 +88,11 @@ class Run {
   ObjRef Constants() { return ObjectIn(app_->Get(u"Константа")); }
 
   void OutputHeader() {
+    PlaceScope place(u"в шапке у зоны");
+    std::int32_t n = 0;
     SelectInCodeOrder(zones_);
     while (NextElement(zones_)) {
+      place.At(++n);
       const Value section = Call(sheet_, u"ПолучитьСекцию", {Value::Str(kHeaderSection)});
       const Value zone = Call(zones_, u"ТекущийЭлемент");
       ObjRef area = Area(*ObjectIn(section), u"Район");
@@ -131,13 +136,18 @@ class Run {
     HostObject& rows = *ObjectIn(rowsTable);  // rowsTable holds it
     for (const char16_t* column : {u"Докум", u"Часы", u"Зона", u"КолВоды", u"КолБут"})
       Call(rows, u"НоваяКолонка", {Value::Str(column)});
-    while (Equals(Call(q, u"Группировка", {Value::I4(1)}), 1)) {
-      Call(rows, u"НоваяСтрока");
-      rows.Set(u"Докум", q.Get(u"Докум"));
-      rows.Set(u"Часы", Call(ObjectIn(q.Get(u"Часы")), u"ТекущийЭлемент"));
-      rows.Set(u"Зона", Call(ObjectIn(q.Get(u"Зона")), u"ТекущийЭлемент"));
-      rows.Set(u"КолВоды", q.Get(u"КолВоды"));
-      rows.Set(u"КолБут", q.Get(u"КолБут"));
+    {
+      PlaceScope place(u"у записи запроса");
+      std::int32_t record = 0;
+      while (Equals(Call(q, u"Группировка", {Value::I4(1)}), 1)) {
+        place.At(++record);
+        Call(rows, u"НоваяСтрока");
+        rows.Set(u"Докум", q.Get(u"Докум"));
+        rows.Set(u"Часы", Call(ObjectIn(q.Get(u"Часы")), u"ТекущийЭлемент"));
+        rows.Set(u"Зона", Call(ObjectIn(q.Get(u"Зона")), u"ТекущийЭлемент"));
+        rows.Set(u"КолВоды", q.Get(u"КолВоды"));
+        rows.Set(u"КолБут", q.Get(u"КолБут"));
+      }
     }
     Call(rows, u"Сортировать", {Value::Str(u"2,3")});
     total_ = ToInt32(Call(rows, u"КоличествоСтрок"));
@@ -146,15 +156,20 @@ class Run {
     // cell then takes the next invoice of its slot and zone, and an invoice that finds no cell
     // (its slot has no rows left in that column, or its slot or zone is not in the catalogues)
     // keeps no other invoice out.
+    PlaceScope row(u"у строки");
     for (std::int32_t n = 1; n <= total_; ++n) {
+      row.At(n, total_);
       std::vector<Value> number = {Value::I4(n)};
       rows.Call(u"ПолучитьСтрокуПоНомеру", number, 1);
-      DeliveryRow row{rows.Get(u"Докум"), {}, {}};
-      const CodeKey slot = KeyOf(ObjectIn(rows.Get(u"Часы"))->Get(u"Код"));
-      const CodeKey zone = KeyOf(ObjectIn(rows.Get(u"Зона"))->Get(u"Код"));
-      row.flagged = rows.Get(u"КолВоды");
-      row.deposit = rows.Get(u"КолБут");
-      queues_[{slot, zone}].rows.push_back(std::move(row));
+      DeliveryRow delivery{rows.Get(u"Докум"), {}, {}};
+      const Value slotCode = ObjectIn(rows.Get(u"Часы"))->Get(u"Код");
+      const CodeScope shownSlot(0, u"час", slotCode);
+      const Value zoneCode = ObjectIn(rows.Get(u"Зона"))->Get(u"Код");
+      const CodeScope shownZone(1, u"зона", zoneCode);
+      const CodeKey slot = KeyOf(slotCode), zone = KeyOf(zoneCode);
+      delivery.flagged = rows.Get(u"КолВоды");
+      delivery.deposit = rows.Get(u"КолБут");
+      queues_[{slot, zone}].rows.push_back(std::move(delivery));
     }
   }
 
@@ -163,14 +178,19 @@ class Run {
     Call(ObjectIn(placed_), u"УдалитьВсе");
     emptyInvoice_ = Eval(u"ПолучитьПустоеЗначение(\"Документ.РасходнаяНакладная\")");
     std::int32_t count = orderRows_;
+    PlaceScope place(u"в строке часа");
     SelectInCodeOrder(slots_);
     while (NextElement(slots_)) {
       ++slotCount_;
+      place.At(0);
       const auto rowsOfSlot = CompareWithNumber(slots_.Get(u"СтрокЗаявок"), 0);
       if (rowsOfSlot && *rowsOfSlot != 0) count = ToInt16(slots_.Get(u"СтрокЗаявок"));
       const Value slot = Call(slots_, u"ТекущийЭлемент");
-      const CodeKey slotKey = KeyOf(slots_.Get(u"Код"));
+      const Value slotCode = slots_.Get(u"Код");
+      const CodeScope shownSlot(0, u"час", slotCode);
+      const CodeKey slotKey = KeyOf(slotCode);
       for (std::int32_t rowIndex = 1; rowIndex <= count; ++rowIndex) {
+        place.At(rowIndex, count);
         SelectInCodeOrder(zones_);
         while (NextElement(zones_)) WriteCell(slot, slotKey, rowIndex);
       }
@@ -205,6 +225,7 @@ class Run {
     HostObject& s = *ObjectIn(section);  // section holds it
     const Value zone = Call(zones_, u"ТекущийЭлемент");
     const Value zoneCode = zones_.Get(u"Код");
+    const CodeScope shownZone(1, u"зона", zoneCode);
     ObjRef hours = Area(s, u"Часы");
     if (first) {
       hours->Set(u"Текст", Value::Str(ToText(slots_.Get(u"Наименование"))));

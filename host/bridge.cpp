@@ -1,5 +1,6 @@
 #include "host/bridge.h"
 
+#include "host/failure.h"
 #include "host/runtime_error.h"
 
 namespace addin {
@@ -26,11 +27,12 @@ void BridgeDone() noexcept {
 
 HostObject& EnsureAppDispatch() {
   HostBridge& b = Bridge();
+  NoteCheck(u"компонента не запущена (Init) или уже остановлена (Done)");
   if (!b.fetched) {
     if (!b.connection) throw RuntimeError(kObjectNotSet);
     ObjRef connection = b.connection;  // the host may re-enter and call Done
     Value app = connection->Get(u"AppDispatch");
-    if (!app.IsObject()) throw RuntimeError(kObjectRequired);
+    if (!app.IsObject()) throw RuntimeError(kObjectRequired, u"\"AppDispatch\" не объект");
     b.appDispatch = app.AsObject();
     b.fetched = true;
   }

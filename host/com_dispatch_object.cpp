@@ -36,6 +36,9 @@ class VariantArray {
   std::vector<VARIANT> heap_;
 };
 
+// Every IDispatch the VARIANT mapping meets becomes one of these, from the module's start.
+[[maybe_unused]] const bool kWrapperSet = (SetDispatchWrapper(&DispatchObject::Wrap), true);
+
 }  // namespace
 
 ObjRef DispatchObject::Wrap(IDispatch* dispatch) { return ObjRef(new DispatchObject(dispatch)); }
@@ -106,16 +109,16 @@ Value DispatchObject::Invoke(TextView member, WORD flags, std::span<Value> args,
   return FromVariant(*result);
 }
 
-Value DispatchObject::Get(TextView member) {
+Value DispatchObject::GetMember(TextView member) {
   return Invoke(member, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {}, 0);
 }
 
-void DispatchObject::Set(TextView member, const Value& value) {
+void DispatchObject::SetMember(TextView member, const Value& value) {
   Value arg = value;
   Invoke(member, DISPATCH_PROPERTYPUT, std::span(&arg, 1), 0);
 }
 
-Value DispatchObject::Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) {
+Value DispatchObject::CallMember(TextView member, std::span<Value> args, std::uint32_t byRefMask) {
   return Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, byRefMask);
 }
 

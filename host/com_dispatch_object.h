@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "host/com_raii.h"
+#include "host/com_variant.h"
 #include "host/value.h"
 
 namespace addin::com {
@@ -16,20 +17,21 @@ namespace addin::com {
 // keeps it for its own life: a DISPID is valid for the object that gave it. Objects handed out by
 // one member are of several classes in general (an empty reference beside filled ones, elements
 // of several catalogues, script objects), so nothing is carried from one object to another.
-class DispatchObject final : public HostObject {
+class DispatchObject final : public DispatchHolder {
  public:
   static ObjRef Wrap(IDispatch* dispatch);
-  IDispatch* dispatch() const noexcept { return dispatch_.get(); }
+  IDispatch* dispatch() const noexcept override { return dispatch_.get(); }
 
   void AddRef() noexcept override { ++refs_; }
   void Release() noexcept override {
     if (--refs_ == 0) delete this;
   }
-  Value Get(TextView member) override;
-  void Set(TextView member, const Value& value) override;
-  Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) override;
 
  private:
+  Value GetMember(TextView member) override;
+  void SetMember(TextView member, const Value& value) override;
+  Value CallMember(TextView member, std::span<Value> args, std::uint32_t byRefMask) override;
+
   explicit DispatchObject(IDispatch* dispatch) : dispatch_(dispatch) {}
   ~DispatchObject() = default;
   // Asks the object for the member's DISPID. Objects that do not answer GetIDsOfNames (script

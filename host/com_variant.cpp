@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "host/com_dispatch_object.h"
 #include "host/com_raii.h"
 #include "host/runtime_error.h"
 
@@ -55,10 +54,19 @@ bool HoldsVariants(SAFEARRAY* a) {
 }
 
 ObjectBridge g_bridge;
+DispatchWrapper g_wrap = nullptr;
+
+Value Wrapped(IDispatch* d, const VARIANT& v) {
+  if (g_bridge.fromDispatch)
+    if (ObjRef own = g_bridge.fromDispatch(d)) return Value::Obj(std::move(own));
+  if (g_wrap) return Value::Obj(g_wrap(d));
+  return Value::Opaque(std::make_shared<OpaqueVariant>(v));
+}
 
 }  // namespace
 
 void SetObjectBridge(ObjectBridge bridge) { g_bridge = bridge; }
+void SetDispatchWrapper(DispatchWrapper wrap) noexcept { g_wrap = wrap; }
 
 void ThrowHresult(HRESULT hr) {
   if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
@@ -95,15 +103,17 @@ Value FromVariant(const VARIANT& in) {
     case VT_DISPATCH: {
       IDispatch* d = ref ? *V_DISPATCHREF(v) : V_DISPATCH(v);
       if (!d) break;
-      if (g_bridge.fromDispatch)
-        if (ObjRef own = g_bridge.fromDispatch(d)) return Value::Obj(std::move(own));
-      return Value::Obj(DispatchObject::Wrap(d));
+      return Wrapped(d, *v);
     }
     case VT_UNKNOWN: {
       IUnknown* u = ref ? *V_UNKNOWNREF(v) : V_UNKNOWN(v);
       ComPtr<IDispatch> d;
-      if (u && SUCCEEDED(u->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(d.put()))))
-        return Value::Obj(DispatchObject::Wrap(d.get()));
+      if (u && SUCCEEDED(u->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(d.put())))) {
+        VARIANT asDispatch;
+        V_VT(&asDispatch) = VT_DISPATCH;
+        V_DISPATCH(&asDispatch) = d.get();
+        return Wrapped(d.get(), asDispatch);
+      }
       break;
     }
     default: break;
@@ -128,7 +138,7 @@ void ToVariant(const Value& value, VARIANT& out) {
       break;
     case Value::Kind::Object: {
       IDispatch* dispatch = nullptr;
-      if (auto* d = dynamic_cast<DispatchObject*>(value.AsObject().get())) {
+      if (auto* d = dynamic_cast<DispatchHolder*>(value.AsObject().get())) {
         dispatch = d->dispatch();
         dispatch->AddRef();
       } else if (g_bridge.toDispatch) {

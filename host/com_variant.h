@@ -35,6 +35,19 @@ SAFEARRAY* ToSafeArray(const std::vector<Value>& values);
 // Writes back into the array each element whose value is no longer the one read.
 void WriteBack(SAFEARRAY* array, const ParamArray& before, const ParamArray& after);
 
+// A host object that is a COM object of the host's: handed back to COM as its own IDispatch.
+class DispatchHolder : public HostObject {
+ public:
+  virtual IDispatch* dispatch() const noexcept = 0;
+
+ protected:
+  ~DispatchHolder() = default;
+};
+// How an IDispatch met in a VARIANT becomes a host object: the IDispatch adapter sets it when the
+// module starts. Until then such a value is kept as it came, like any kind the rules do not know.
+using DispatchWrapper = ObjRef (*)(IDispatch* dispatch);
+void SetDispatchWrapper(DispatchWrapper wrap) noexcept;
+
 // A process that has host objects of its own behind IDispatch (the simulated platform of the
 // Windows test programs) tells the mapping how to hand them out and to know them again. The DLL
 // sets nothing here: every object it sees is the host's.

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "host/failure.h"
 #include "host/value.h"
 
 namespace addin {
@@ -35,7 +36,18 @@ constexpr Status StatusOfErrorNumber(std::int32_t number) {
 
 class RuntimeError : public std::exception {
  public:
-  explicit RuntimeError(std::int32_t number) : number_(number), status_(StatusOfErrorNumber(number)) {}
+  // The step and position of the call at the moment of the failure are kept in words.
+  explicit RuntimeError(std::int32_t number)
+      : number_(number), status_(StatusOfErrorNumber(number)), where_(DescribePlace()) {}
+  // A check of the component's own that failed, in words ("фирма с ИНН "..." не найдена").
+  RuntimeError(std::int32_t number, TextView check) : number_(number), status_(StatusOfErrorNumber(number)) {
+    FailurePlace& p = Place();
+    p.access = HostAccess::Check;
+    p.what = check;
+    where_ = DescribePlace();
+    p.access = HostAccess::None;  // the text is the caller's
+    p.what = {};
+  }
 
   // The failure of a host call: the host's own status and its exception text are kept.
   static RuntimeError FromHost(Status status, Text description) {
@@ -50,12 +62,15 @@ class RuntimeError : public std::exception {
   std::int32_t number() const noexcept { return number_; }
   Status status() const noexcept { return status_; }
   const Text& description() const noexcept { return description_; }
+  // " при чтении "Часы" у строки 37 из 99 (час "08", зона "12")", or empty.
+  const Text& where() const noexcept { return where_; }
   const char* what() const noexcept override { return "run-time error"; }
 
  private:
   std::int32_t number_;
   Status status_;
   Text description_;
+  Text where_;
 };
 
 // Maps the exception in flight to a failure status. Call only inside a catch block.

@@ -45,22 +45,32 @@ class ObjRef {
   HostObject* object_ = nullptr;
 };
 
-// A late-bound host object: members are reached by name only.
+// How a routine uses a host member, or that it is at a check of its own: kept for the
+// description of a failure.
+enum class HostAccess : std::uint8_t { None, Read, Write, Call, Check };
+// Notes the member about to be used (a constant of the routine's). A few stores; never throws.
+void NoteHostCall(HostAccess access, TextView member) noexcept;
+
+// A late-bound host object: members are reached by name only. Every use passes here, so that a
+// failure can name the member.
 class HostObject {
  public:
   virtual void AddRef() noexcept = 0;
   virtual void Release() noexcept = 0;
 
   // Reads a property (a call without arguments).
-  virtual Value Get(TextView member) = 0;
+  Value Get(TextView member);
   // Assigns a property.
-  virtual void Set(TextView member, const Value& value) = 0;
+  void Set(TextView member, const Value& value);
   // Calls a method. Bit i of byRefMask marks argument i as passed by reference: the host may
   // change it, and the change is written back into args[i].
-  virtual Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask = 0) = 0;
+  Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask = 0);
 
  protected:
   ~HostObject() = default;
+  virtual Value GetMember(TextView member) = 0;
+  virtual void SetMember(TextView member, const Value& value) = 0;
+  virtual Value CallMember(TextView member, std::span<Value> args, std::uint32_t byRefMask) = 0;
 };
 
 // A value of a kind the rules do not know (for example an unsigned or decimal VARIANT): kept as it
@@ -158,6 +168,19 @@ inline ObjRef::ObjRef(const ObjRef& other) noexcept : object_(other.object_) {
 }
 inline ObjRef::~ObjRef() {
   if (object_) object_->Release();
+}
+
+inline Value HostObject::Get(TextView member) {
+  NoteHostCall(HostAccess::Read, member);
+  return GetMember(member);
+}
+inline void HostObject::Set(TextView member, const Value& value) {
+  NoteHostCall(HostAccess::Write, member);
+  SetMember(member, value);
+}
+inline Value HostObject::Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) {
+  NoteHostCall(HostAccess::Call, member);
+  return CallMember(member, args, byRefMask);
 }
 
 }  // namespace addin

@@ -2,8 +2,9 @@
 // client and contract, zone and time slot, the accounting and sales-tax flags.
 #include <optional>
 
-#include "component/routines.h"
+#include "invoices/fill_new_invoice.h"
 #include "host/calls.h"
+#include "host/failure.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
 #include "invoices/message_box.h"
@@ -48,19 +49,25 @@ void FillNewInvoice(Operands& op) {
   HostObject& firms = op.Obj(2);
   HostObject& client = op.Obj(3);
   const ComponentSettings& settings = Settings();
+  PlaceScope step(u"на шаге");
 
+  step.Named(u"«дата и номер»");
   doc.Set(u"НомерДок", Value::Str(u""));
   Call(doc, u"Новый");
   doc.Set(u"ДатаДок", Value::FromDate(settings.workingDate));
+  step.Named(u"«фирма»");
   const Value found = Call(firms, u"НайтиПоРеквизиту", {Value::Str(u"ИНН"), Value::Str(settings.firmInn), Value::I4(1)});
   // Without the issuing firm every later step would fill the document with an empty firm and a
   // number without its prefix: the operation stops here instead.
-  if (!Equals(found, 1)) throw RuntimeError(kInvalidArgument);
+  if (!Equals(found, 1))
+    throw RuntimeError(kInvalidArgument,
+                       u"фирма с ИНН " + ValueInWords(Value::Str(settings.firmInn)) + u" (операция 62) не найдена");
   doc.Set(u"Фирма", Call(firms, u"ТекущийЭлемент"));
   doc.Set(u"ТипУчета", Flag(true));
   doc.Set(u"ФинУчет", Flag(IsGreater(doc.Get(u"ТипУчета"), 0)));
   doc.Set(u"НомерДок", Value::Str(u""));
   Call(doc, u"УстановитьНовыйНомер", {ObjectIn(doc.Get(u"Фирма"))->Get(u"ПрефиксНомеровДокументов")});
+  step.Named(u"«клиент и договор»");
   doc.Set(u"Клиент", Value::Obj(ObjRef(&client)));
 
   if (Equals(Call(*ObjectIn(client.Get(u"ОсновнойДоговорТорг")), u"Выбран"), 1)) {
@@ -71,6 +78,7 @@ void FillNewInvoice(Operands& op) {
   }
 
   // Special clients: types 3 and 4, and clients with free delivery. Every part is evaluated.
+  step.Named(u"«особый клиент»");
   const auto type3 = IsEqual(client.Get(u"ТипКлиента"), 3);
   const auto type4 = IsEqual(client.Get(u"ТипКлиента"), 4);
   const auto free = IsAbove(client.Get(u"Бесплатно"), 0);
@@ -81,10 +89,12 @@ void FillNewInvoice(Operands& op) {
     Call(doc, u"УстановитьНовыйНомер", {Value::Str(settings.numberPrefix)});
   }
 
+  step.Named(u"«зона и часы»");
   doc.Set(u"Зона", Value::Obj(ObjRef(&op.Obj(4))));
   doc.Set(u"Часы", Value::Obj(ObjRef(&op.Obj(5))));
 
   // Sales tax: private persons of type 1, the identifier compared exactly after trimming.
+  step.Named(u"«налог с продаж»");
   const Value identifier = Call(*ObjectIn(client.Get(u"ВидКонтрагента")), u"Идентификатор");
   const Text kind = TrimBlanks(identifier.IsNull() ? Text() : ToText(identifier));
   const bool typeOne = Equals(client.Get(u"ТипКлиента"), 1);

@@ -5,7 +5,7 @@
 #include <ctime>
 #endif
 
-#include "component/routines.h"
+#include "schedule/get_today_quantity.h"
 #include "schedule/clock.h"
 #include "schedule/week_schedule.h"
 #include "settings/settings.h"

@@ -1,5 +1,6 @@
 // Operation 37: the week schedule unpacked into the seven day quantities and day flags.
-#include "component/routines.h"
+#include "schedule/unpack_week_schedule.h"
+#include "host/failure.h"
 #include "host/rules.h"
 #include "schedule/week_schedule.h"
 #include "settings/settings.h"
@@ -20,7 +21,9 @@ void UnpackWeekSchedule(Operands& op) {
   WeekQuantities q{};
   for (int i = 0; i < kDays; ++i) q[i] = DecodeDay(holder.Get(kWeekText), i, key);
   // Sunday first, Monday last; each flag follows the quantity as the holder gives it back.
+  PlaceScope day(u"у дня");
   for (int i = kDays - 1; i >= 0; --i) {
+    day.Named(kFlagNames[i]);
     holder.Set(kQuantityNames[i], Value::I4(q[i]));
     const auto compared = CompareWithNumber(holder.Get(kQuantityNames[i]), 0);
     holder.Set(kFlagNames[i], Flag(compared.has_value() && *compared != 0));

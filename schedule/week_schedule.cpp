@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/failure.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
 #include "schedule/shift.h"
@@ -11,6 +12,7 @@ namespace addin {
 namespace {
 
 constexpr size_t kFieldWidth = 6;
+constexpr const char16_t* kKeyCheck = u"ключ расписания (операция 69) не даёт смещения дня";
 
 // Up to `length` characters from 1-based position `start`: the empty text beyond the end.
 Text Mid(const Text& t, size_t start, size_t length) {
@@ -26,8 +28,13 @@ double DayOffset(const Value& key, int day) {
 Text EncodeWeek(const WeekQuantities& quantities, const Value& key) {
   Text text;
   double sum = 0;
+  PlaceScope day(u"у дня");
   for (int i = 0; i < kDays; ++i) {
-    const std::int32_t x = ToInt32(Value::R8(quantities[i] + DayOffset(key, i)));
+    day.Named(kFlagNames[i]);
+    NoteCheck(kKeyCheck);
+    const double offset = DayOffset(key, i);
+    NoteCheck(u"количество дня не помещается в поле текста \"ДеньНедели\"");
+    const std::int32_t x = ToInt32(Value::R8(quantities[i] + offset));
     const std::int32_t field = ShiftLeft(x, static_cast<std::int16_t>(i + 1));
     sum += field;
     // A negative field cannot be read back: it would spoil the whole text, so it is refused
@@ -41,8 +48,12 @@ Text EncodeWeek(const WeekQuantities& quantities, const Value& key) {
 }
 
 std::int32_t DecodeDay(const Value& weekText, int day, const Value& key) {
+  PlaceScope scope(u"у дня");
+  scope.Named(kFlagNames[day]);
+  NoteCheck(u"поле дня в тексте \"ДеньНедели\" не читается как число");
   const Value field = Value::Str(Mid(ToText(weekText), kFieldWidth * day + 1, kFieldWidth));
   const std::int32_t shifted = ShiftRight(ToInt32(field), static_cast<std::int16_t>(day + 1));
+  NoteCheck(kKeyCheck);
   return ToInt32(Value::R8(shifted - DayOffset(key, day)));
 }
 

@@ -1,6 +1,7 @@
 // Operations 62 to 70: the configuration hands over the component settings.
-#include "component/routines.h"
+#include "settings/set_component_setting.h"
 #include "host/calls.h"
+#include "host/failure.h"
 #include "host/rules.h"
 #include "host/runtime_error.h"
 #include "settings/settings.h"
@@ -13,6 +14,7 @@ namespace {
 // Null compares as Null and leaves it; a text that is no number is a type mismatch.
 void ReplaceScheduleKey(const Value& value) {
   if (value.IsNull()) return;
+  NoteCheck(u"ключ расписания не число");
   const Value trimmed = Value::Str(TrimBlanks(ToText(value)));
   if (!Equals(trimmed, 0)) Settings().scheduleKey = value;
 }
@@ -24,10 +26,22 @@ void SetComponentSetting(Operands& op) {
   const Value& value = op.byValue[1];
   // Each field is assigned only after its value converted, so a failure leaves it as it was.
   switch (op.code) {
-    case 62: s.firmInn = TrimBlanks(ToText(ObjectIn(value)->Get(u"ИНН"))); break;
-    case 63: s.defaultOrderRows = ToText(value); break;
-    case 66: s.workingDate = ToDate(value); break;
-    case 68: s.numberPrefix = TrimBlanks(ToText(value)); break;
+    case 62:
+      NoteCheck(u"элемент 1 не объект (фирма)");
+      s.firmInn = TrimBlanks(ToText(ObjectIn(value)->Get(u"ИНН")));
+      break;
+    case 63:
+      NoteCheck(u"строки заявок не текст и не число");
+      s.defaultOrderRows = ToText(value);
+      break;
+    case 66:
+      NoteCheck(u"значение не читается как дата");
+      s.workingDate = ToDate(value);
+      break;
+    case 68:
+      NoteCheck(u"префикс номера не текст и не число");
+      s.numberPrefix = TrimBlanks(ToText(value));
+      break;
     case 69: ReplaceScheduleKey(value); break;
     default: break;  // 64, 65, 67 and 70 are accepted and change nothing
   }

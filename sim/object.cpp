@@ -131,20 +131,20 @@ void Object::Trace(const char16_t* kind, TextView member, std::span<const Value>
   trace.push_back(std::move(line));
 }
 
-Value Object::Get(TextView member) {
+Value Object::GetMember(TextView member) {
   Enter(u"get", member);
   Value result = DoGet(member);
   if (tracing) Trace(u"get", member, {}, &result);
   return result;
 }
 
-void Object::Set(TextView member, const Value& value) {
+void Object::SetMember(TextView member, const Value& value) {
   Enter(u"set", member);
   DoSet(member, value);
   if (tracing) Trace(u"set", member, std::span(&value, 1), nullptr);
 }
 
-Value Object::Call(TextView member, std::span<Value> args, std::uint32_t) {
+Value Object::CallMember(TextView member, std::span<Value> args, std::uint32_t) {
   Enter(u"call", member);
   std::vector<Value> given;
   if (tracing) given.assign(args.begin(), args.end());

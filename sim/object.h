@@ -64,9 +64,9 @@ class Object : public HostObject {
   void Release() noexcept override { --refs; }  // the owner (a test, a model) keeps it alive
 
   // Every call is entered (numbered, logged, failed on request), carried out, and traced.
-  Value Get(TextView member) final;
-  void Set(TextView member, const Value& value) final;
-  Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) final;
+  Value GetMember(TextView member) final;
+  void SetMember(TextView member, const Value& value) final;
+  Value CallMember(TextView member, std::span<Value> args, std::uint32_t byRefMask) final;
 
   // Lets go of every value held, so that objects can be destroyed in any order.
   virtual void DropReferences() {

@@ -24,9 +24,11 @@ class Proxy final : public HostObject {
   void Release() noexcept override {
     if (--refs_ == 0) delete this;
   }
-  Value Get(TextView member) override { return Outward(inner_->Get(member)); }
-  void Set(TextView member, const Value& value) override { inner_->Set(member, Inward(value)); }
-  Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) override {
+
+ protected:
+  Value GetMember(TextView member) override { return Outward(inner_->Get(member)); }
+  void SetMember(TextView member, const Value& value) override { inner_->Set(member, Inward(value)); }
+  Value CallMember(TextView member, std::span<Value> args, std::uint32_t byRefMask) override {
     std::vector<Value> inner;
     for (const Value& a : args) inner.push_back(Inward(a));
     Value result = Outward(inner_->Call(member, inner, byRefMask));

@@ -9,6 +9,7 @@
 #include "host/com_dispatch_object.h"
 #include "host/com_raii.h"
 #include "host/com_variant.h"
+#include "host/failure.h"
 
 // The calling convention of ILanguageExtender::CallAsProc; the faulty variant (a test build that
 // is never shipped) declares it wrongly on both sides of its own header.
@@ -32,8 +33,30 @@ template <>
 struct InterfaceId<_AddInObj> {
   static bool Matches(REFIID iid) { return IsEqualIID(iid, IID__AddInObj) || IsEqualIID(iid, IID_IDispatch); }
 };
+template <>
+struct InterfaceId<ISupportErrorInfo> {
+  static bool Matches(REFIID iid) { return IsEqualIID(iid, IID_ISupportErrorInfo); }
+};
 
 namespace {
+
+constexpr wchar_t kSource[] = L"AddIn.AddInObj";
+
+// The thread's error information: the description of a failure for COM clients, or none.
+void SetThreadError(REFIID iid, const Text* description) {
+  if (!description) {
+    SetErrorInfo(0, nullptr);
+    return;
+  }
+  ComPtr<ICreateErrorInfo> create;
+  if (FAILED(CreateErrorInfo(create.put()))) return;
+  create->SetGUID(iid);
+  create->SetSource(const_cast<LPOLESTR>(kSource));
+  UniqueBstr text(NewBstr(*description));
+  create->SetDescription(text.get());
+  auto info = create.As<IErrorInfo>(IID_IErrorInfo);
+  if (info) SetErrorInfo(0, info.get());
+}
 
 // Writes an [in, out] text. What the host left there is not freed: nothing promises that it is
 // an allocated text, and freeing a stray pointer would take the host down, where leaving a text
@@ -140,72 +163,105 @@ class ByRefCoercion {
   std::vector<Holder> holders_;
 };
 
-class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguageExtender> {
+class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguageExtender, ISupportErrorInfo> {
  public:
   // IInitDone
   HRESULT STDMETHODCALLTYPE Init(IDispatch* obj) override {
-    return Boundary([&] { return core_.Init(obj ? DispatchObject::Wrap(obj) : ObjRef()); });
+    return Reported(IID_IInitDone, u"IInitDone.Init",
+                    [&] { return core_.Init(obj ? DispatchObject::Wrap(obj) : ObjRef()); });
   }
-  HRESULT STDMETHODCALLTYPE Done() override { return core_.Done(); }
+  HRESULT STDMETHODCALLTYPE Done() override {
+    return Reported(IID_IInitDone, u"IInitDone.Done", [&] { return core_.Done(); });
+  }
   HRESULT STDMETHODCALLTYPE GetInfo(SAFEARRAY** infoItems) override {
-    return Boundary([&] { return WithParams(infoItems, [&](ParamArray* p) { return core_.GetInfo(p); }); });
+    return Reported(IID_IInitDone, u"IInitDone.GetInfo",
+                    [&] { return WithParams(infoItems, [&](ParamArray* p) { return core_.GetInfo(p); }); });
   }
 
   // ILanguageExtender
   HRESULT STDMETHODCALLTYPE RegisterExtensionAs(BSTR* extName) override {
-    return TextOut(extName, [&](Text& t) { return core_.RegisterExtensionAs(t); });
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.RegisterExtensionAs",
+                    [&] { return TextOut(extName, [&](Text& t) { return core_.RegisterExtensionAs(t); }); });
   }
   HRESULT STDMETHODCALLTYPE GetNProps(LONG* props) override {
-    return LongOut(props, [&](std::int32_t& n) { return core_.GetNProps(n); });
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.GetNProps",
+                    [&] { return LongOut(props, [&](std::int32_t& n) { return core_.GetNProps(n); }); });
   }
   HRESULT STDMETHODCALLTYPE FindProp(BSTR propName, LONG* propNum) override {
-    return LongOut(propNum, [&](std::int32_t& n) { return core_.FindProp(BstrText(propName), n); });
-  }
-  HRESULT STDMETHODCALLTYPE GetPropName(LONG pos, LONG alias, BSTR* propName) override {
-    return TextOut(propName, [&](Text& t) { return core_.GetPropName(pos, alias, t); });
-  }
-  HRESULT STDMETHODCALLTYPE GetPropVal(LONG propNum, VARIANT* retVal) override {
-    return ValueOut(retVal, [&](Value& v) { return core_.GetPropVal(propNum, v); });
-  }
-  HRESULT STDMETHODCALLTYPE SetPropVal(LONG propNum, VARIANT* retVal) override {
-    return Boundary([&] { return core_.SetPropVal(propNum, retVal ? FromVariant(*retVal) : Value()); });
-  }
-  HRESULT STDMETHODCALLTYPE IsPropReadable(LONG propNum, LONG* retVal) override {
-    return LongOut(retVal, [&](std::int32_t& n) { return core_.IsPropReadable(propNum, n); });
-  }
-  HRESULT STDMETHODCALLTYPE IsPropWritable(LONG propNum, LONG* retVal) override {
-    return LongOut(retVal, [&](std::int32_t& n) { return core_.IsPropWritable(propNum, n); });
-  }
-  HRESULT STDMETHODCALLTYPE GetNMethods(LONG* num) override {
-    return LongOut(num, [&](std::int32_t& n) { return core_.GetNMethods(n); });
-  }
-  HRESULT STDMETHODCALLTYPE FindMethod(BSTR methName, LONG* methPos) override {
-    return LongOut(methPos, [&](std::int32_t& n) { return core_.FindMethod(BstrText(methName), n); });
-  }
-  HRESULT STDMETHODCALLTYPE GetMethodName(LONG pos, LONG alias, BSTR* methName) override {
-    return TextOut(methName, [&](Text& t) { return core_.GetMethodName(pos, alias, t); });
-  }
-  HRESULT STDMETHODCALLTYPE GetNParams(LONG methPos, LONG* params) override {
-    return LongOut(params, [&](std::int32_t& n) { return core_.GetNParams(methPos, n); });
-  }
-  HRESULT STDMETHODCALLTYPE GetParamDefValue(LONG methPos, LONG paramPos, VARIANT* retVal) override {
-    return ValueOut(retVal, [&](Value& v) { return core_.GetParamDefValue(methPos, paramPos, v); });
-  }
-  HRESULT STDMETHODCALLTYPE HasRetVal(LONG methPos, LONG* retVal) override {
-    return LongOut(retVal, [&](std::int32_t& n) { return core_.HasRetVal(methPos, n); });
-  }
-  HRESULT ADDIN_CALLASPROC_CC CallAsProc(LONG methodNum, SAFEARRAY** paramVal) override {
-    return Boundary([&] {
-      return WithParams(paramVal, [&](ParamArray* p) { return core_.CallAsProc(methodNum, p); });
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.FindProp", [&] {
+      return LongOut(propNum, [&](std::int32_t& n) { return core_.FindProp(BstrText(propName), n); });
     });
   }
+  HRESULT STDMETHODCALLTYPE GetPropName(LONG pos, LONG alias, BSTR* propName) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.GetPropName", [&] {
+      return TextOut(propName, [&](Text& t) { return core_.GetPropName(pos, alias, t); });
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetPropVal(LONG propNum, VARIANT* retVal) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.GetPropVal",
+                    [&] { return ValueOut(retVal, [&](Value& v) { return core_.GetPropVal(propNum, v); }); });
+  }
+  HRESULT STDMETHODCALLTYPE SetPropVal(LONG propNum, VARIANT* retVal) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.SetPropVal",
+                    [&] { return core_.SetPropVal(propNum, retVal ? FromVariant(*retVal) : Value()); });
+  }
+  HRESULT STDMETHODCALLTYPE IsPropReadable(LONG propNum, LONG* retVal) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.IsPropReadable", [&] {
+      return LongOut(retVal, [&](std::int32_t& n) { return core_.IsPropReadable(propNum, n); });
+    });
+  }
+  HRESULT STDMETHODCALLTYPE IsPropWritable(LONG propNum, LONG* retVal) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.IsPropWritable", [&] {
+      return LongOut(retVal, [&](std::int32_t& n) { return core_.IsPropWritable(propNum, n); });
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetNMethods(LONG* num) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.GetNMethods",
+                    [&] { return LongOut(num, [&](std::int32_t& n) { return core_.GetNMethods(n); }); });
+  }
+  HRESULT STDMETHODCALLTYPE FindMethod(BSTR methName, LONG* methPos) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.FindMethod", [&] {
+      return LongOut(methPos, [&](std::int32_t& n) { return core_.FindMethod(BstrText(methName), n); });
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetMethodName(LONG pos, LONG alias, BSTR* methName) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.GetMethodName", [&] {
+      return TextOut(methName, [&](Text& t) { return core_.GetMethodName(pos, alias, t); });
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetNParams(LONG methPos, LONG* params) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.GetNParams", [&] {
+      return LongOut(params, [&](std::int32_t& n) { return core_.GetNParams(methPos, n); });
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetParamDefValue(LONG methPos, LONG paramPos, VARIANT* retVal) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.GetParamDefValue", [&] {
+      return ValueOut(retVal, [&](Value& v) { return core_.GetParamDefValue(methPos, paramPos, v); });
+    });
+  }
+  HRESULT STDMETHODCALLTYPE HasRetVal(LONG methPos, LONG* retVal) override {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.HasRetVal", [&] {
+      return LongOut(retVal, [&](std::int32_t& n) { return core_.HasRetVal(methPos, n); });
+    });
+  }
+  HRESULT ADDIN_CALLASPROC_CC CallAsProc(LONG methodNum, SAFEARRAY** paramVal) override {
+    return Reported(IID_ILanguageExtender, methodNum == methExecute ? kExecuteMethod : u"ILanguageExtender.CallAsProc",
+                    [&] { return WithParams(paramVal, [&](ParamArray* p) { return core_.CallAsProc(methodNum, p); }); });
+  }
   HRESULT STDMETHODCALLTYPE CallAsFunc(LONG methodNum, VARIANT* retVal, SAFEARRAY** paramVal) override {
-    return Boundary([&] {
+    return Reported(IID_ILanguageExtender, u"ILanguageExtender.CallAsFunc", [&] {
       return WithParams(paramVal, [&](ParamArray* p) {
         Value ret = retVal ? FromVariant(*retVal) : Value();
         return core_.CallAsFunc(methodNum, ret, p);
       });
     });
+  }
+
+  // ISupportErrorInfo: the component's three interfaces give error information.
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+    return IsEqualIID(iid, IID_IInitDone) || IsEqualIID(iid, IID_ILanguageExtender) || IsEqualIID(iid, IID__AddInObj)
+               ? S_OK
+               : S_FALSE;
   }
 
   // _AddInObj: the same methods under the names interface_method.
@@ -252,40 +308,82 @@ class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguag
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* excep, UINT* argErr) override {
     return Boundary([&] {
+      lastStatus_ = S_OK;
       ByRefCoercion coerced(TypeInfo(), id, params);
-      return DispInvoke(static_cast<_AddInObj*>(this), TypeInfo(), id, flags, coerced.params(), result, excep,
-                        argErr);
+      HRESULT hr = DispInvoke(static_cast<_AddInObj*>(this), TypeInfo(), id, flags, coerced.params(), result, excep,
+                              argErr);
+      // A method that failed: its status and words reach a script client as its exception,
+      // whatever the type library's Invoke made of them.
+      if (FAILED(lastStatus_) && (hr == lastStatus_ || hr == DISP_E_EXCEPTION) && excep) {
+        SysFreeString(excep->bstrSource);
+        SysFreeString(excep->bstrDescription);
+        SysFreeString(excep->bstrHelpFile);
+        *excep = EXCEPINFO{};
+        excep->scode = lastStatus_;
+        excep->bstrSource = NewBstr(Text(kSource, kSource + sizeof kSource / sizeof kSource[0] - 1));
+        excep->bstrDescription = NewBstr(lastFailure_);
+        hr = DISP_E_EXCEPTION;
+      }
+      return hr;
     });
   }
 
  private:
+  // Runs one interface method: any failure inside becomes its status, and its words go to the
+  // thread's error information (and, for Execute, to the debugger's output); a success clears
+  // the thread's error information.
+  template <class F>
+  HRESULT Reported(REFIID iid, const char16_t* method, F&& body) noexcept {
+    core_.ForgetFailure();
+    Text own;
+    HRESULT hr;
+    try {
+      hr = body();
+    } catch (...) {
+      hr = StatusOfCurrentException();
+      own = DescribeFailure(method);
+    }
+    lastStatus_ = hr;
+    if (SUCCEEDED(hr)) {
+      lastFailure_.clear();
+      SetThreadError(iid, nullptr);
+      return hr;
+    }
+    try {
+      if (!own.empty()) lastFailure_ = std::move(own);
+      else if (!core_.failure().empty()) lastFailure_ = core_.failure();
+      else lastFailure_ = Text(method) + u": ошибка " + ErrorInWords(0, hr, false);
+      SetThreadError(iid, &lastFailure_);
+      if (method == kExecuteMethod) {
+        const std::wstring line = std::wstring(lastFailure_.begin(), lastFailure_.end()) + L"\n";
+        OutputDebugStringW(line.c_str());
+      }
+    } catch (...) {
+      // No memory for the words: the status alone goes back.
+    }
+    return hr;
+  }
   template <class F>
   HRESULT TextOut(BSTR* out, F&& method) {
-    return Boundary([&] {
-      if (!out) return E_POINTER;
-      Text t;
-      HRESULT hr = method(t);
-      return SUCCEEDED(hr) ? PutText(out, t) : hr;
-    });
+    if (!out) return E_POINTER;
+    Text t;
+    HRESULT hr = method(t);
+    return SUCCEEDED(hr) ? PutText(out, t) : hr;
   }
   template <class F>
   HRESULT LongOut(LONG* out, F&& method) {
-    return Boundary([&] {
-      if (!out) return E_POINTER;
-      std::int32_t n = *out;  // a method may leave it unwritten
-      HRESULT hr = method(n);
-      *out = n;
-      return hr;
-    });
+    if (!out) return E_POINTER;
+    std::int32_t n = *out;  // a method may leave it unwritten
+    HRESULT hr = method(n);
+    *out = n;
+    return hr;
   }
   template <class F>
   HRESULT ValueOut(VARIANT* out, F&& method) {
-    return Boundary([&] {
-      if (!out) return E_POINTER;
-      Value v;
-      HRESULT hr = method(v);
-      return SUCCEEDED(hr) ? PutValue(out, v) : hr;
-    });
+    if (!out) return E_POINTER;
+    Value v;
+    HRESULT hr = method(v);
+    return SUCCEEDED(hr) ? PutValue(out, v) : hr;
   }
 
   ITypeInfo* TypeInfo() {
@@ -301,6 +399,8 @@ class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguag
 
   AddIn core_;
   ComPtr<ITypeInfo> typeInfo_;
+  HRESULT lastStatus_ = S_OK;  // of the last interface method, for Invoke
+  Text lastFailure_;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <cstdio>
+#include <functional>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -85,6 +86,18 @@ class Host : public ::testing::Test {
     VARTYPE vt = V_VT(&v);
     VariantClear(&v);
     return vt;
+  }
+
+  // The thread's error information as a COM client reads it after a call: the component's
+  // interfaces say they give it, its source is the component's ProgID; "" when there is none.
+  std::wstring ThreadError() {
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) != S_OK || !info) return L"";
+    UniqueBstr source, description;
+    info->GetSource(source.put());
+    info->GetDescription(description.put());
+    EXPECT_STREQ(source.get(), L"AddIn.AddInObj");
+    return description.get() ? description.get() : L"";
   }
 
   ComPtr<IInitDone> init;
@@ -174,23 +187,30 @@ TEST_F(Host, BadArgumentArraysGetTheirFailureStatus) {
     const char* what;
     std::unique_ptr<Array> params;
     HRESULT status;
+    const wchar_t* description = L"";  // the thread's error information after the call
   };
   std::vector<Case> cases;
-  cases.push_back({"lower bound 1", objectParams(I4(13)), kOutOfRange});
+  cases.push_back({"lower bound 1", objectParams(I4(13)), kOutOfRange,
+                   L"Security.Выполнить: ошибка 9 (индекс вне диапазона): в массиве параметров нет элемента 0"});
   cases.back().params = std::make_unique<Array>(1, 9);
-  cases.push_back({"number where an object is expected", std::make_unique<Array>(0, 9), kObjectRequired});
+  cases.push_back({"number where an object is expected", std::make_unique<Array>(0, 9), kObjectRequired,
+                   L"Security.Выполнить(26): ошибка 424 (требуется объект): элемент 1 массива параметров не объект, а 5"});
   cases.back().params->Put(0, I4(26));
   cases.back().params->Put(1, I4(5));
-  cases.push_back({"number in element 4 of 13", objectParams(I4(13)), kObjectRequired});
+  cases.push_back({"number in element 4 of 13", objectParams(I4(13)), kObjectRequired,
+                   L"Security.Выполнить(13): ошибка 424 (требуется объект): элемент 4 массива параметров не объект, а 5"});
   cases.back().params->Put(4, I4(5));
   cases.push_back({"Empty code", std::make_unique<Array>(0, 9), S_OK});
   cases.back().params->Put(0, VARIANT{});
   cases.push_back({"Null code", std::make_unique<Array>(0, 9), S_OK});
-  cases.push_back({"text code that is a number", std::make_unique<Array>(0, 9), kObjectRequired});
+  cases.push_back({"text code that is a number", std::make_unique<Array>(0, 9), kObjectRequired,
+                   L"Security.Выполнить(26): ошибка 424 (требуется объект): элемент 1 массива параметров не объект, а Null"});
   cases.back().params->Put(0, Str(L"26"));
-  cases.push_back({"text code that is no number", std::make_unique<Array>(0, 9), kTypeMismatch});
+  cases.push_back({"text code that is no number", std::make_unique<Array>(0, 9), kTypeMismatch,
+                   L"Security.Выполнить: ошибка 13 (несоответствие типа): код операции в элементе 0 не число"});
   cases.back().params->Put(0, Str(L"abc"));
-  cases.push_back({"too short for 13", std::make_unique<Array>(0, 3), kOutOfRange});
+  cases.push_back({"too short for 13", std::make_unique<Array>(0, 3), kOutOfRange,
+                   L"Security.Выполнить(13): ошибка 9 (индекс вне диапазона): в массиве параметров нет элемента 5"});
   cases.back().params->Put(0, I4(13));
   cases.push_back({"code 70", std::make_unique<Array>(0, 9), S_OK});
   cases.back().params->Put(0, I4(70));
@@ -199,6 +219,7 @@ TEST_F(Host, BadArgumentArraysGetTheirFailureStatus) {
     const long refsBefore = obj.refs();
     SAFEARRAY* sa = c.params->sa;
     EXPECT_EQ(ext->CallAsProc(0, &sa), c.status) << c.what;
+    EXPECT_EQ(ThreadError(), c.description) << c.what;
     EXPECT_EQ(ResultType(), VT_NULL) << c.what;
     EXPECT_EQ(obj.refs(), refsBefore) << c.what;
     c.params.reset();
@@ -206,19 +227,31 @@ TEST_F(Host, BadArgumentArraysGetTheirFailureStatus) {
   EXPECT_EQ(obj.refs(), 0);
   EXPECT_TRUE(obj.calls.empty());
 
+  const std::wstring noArray = L"Security.Выполнить: ошибка 9 (индекс вне диапазона): массив параметров не передан";
+  const std::wstring badInfo =
+      L"IInitDone.GetInfo: ошибка 9 (индекс вне диапазона): массив не передан, не одномерный или без элемента 0";
   EXPECT_EQ(ext->CallAsProc(0, nullptr), kOutOfRange);
+  EXPECT_EQ(ThreadError(), noArray);
   SAFEARRAY* none = nullptr;
   EXPECT_EQ(ext->CallAsProc(0, &none), kOutOfRange);
+  EXPECT_EQ(ThreadError(), noArray);
 
   SAFEARRAYBOUND two[2] = {{9, 0}, {2, 0}};
   SAFEARRAY* twoDims = SafeArrayCreate(VT_VARIANT, 2, two);
   EXPECT_EQ(ext->CallAsProc(0, &twoDims), kOutOfRange);
+  EXPECT_EQ(ThreadError(),
+            L"Security.Выполнить: ошибка 9 (индекс вне диапазона): в массиве параметров нет элемента 0 (массив не "
+            L"одномерный)");
   EXPECT_EQ(init->GetInfo(&twoDims), kOutOfRange);
+  EXPECT_EQ(ThreadError(), badInfo);
   SafeArrayDestroy(twoDims);
 
   SAFEARRAYBOUND nine{9, 0};
   SAFEARRAY* longs = SafeArrayCreate(VT_I4, 1, &nine);
   EXPECT_EQ(ext->CallAsProc(0, &longs), kOutOfRange);
+  EXPECT_EQ(ThreadError(),
+            L"Security.Выполнить: ошибка 9 (индекс вне диапазона): в массиве параметров нет элемента 0 (массив не "
+            L"из значений)");
   SafeArrayDestroy(longs);
 
   Array info(1, 2);
@@ -227,9 +260,77 @@ TEST_F(Host, BadArgumentArraysGetTheirFailureStatus) {
   VARIANT untouched = info.Get(1);
   EXPECT_EQ(V_VT(&untouched), VT_NULL);
   EXPECT_EQ(init->GetInfo(nullptr), kOutOfRange);
+  EXPECT_EQ(ThreadError(), badInfo);
 
   EXPECT_EQ(ext->GetNProps(nullptr), E_POINTER);
+  EXPECT_EQ(ThreadError(), L"ILanguageExtender.GetNProps: ошибка 0x80004003 (пустой указатель)");
   EXPECT_EQ(ext->RegisterExtensionAs(nullptr), E_POINTER);
+  LONG n = 0;
+  EXPECT_EQ(ext->GetNProps(&n), S_OK);
+  EXPECT_EQ(ThreadError(), L"");  // a success leaves nothing stale
+
+  ComPtr<ISupportErrorInfo> support;
+  ASSERT_EQ(ext->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(support.put())), S_OK);
+  for (REFIID iid : {IID_IInitDone, IID_ILanguageExtender, IID__AddInObj})
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(iid), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+}
+
+// The routines' failures through the real boundary: each family's status as before, its words
+// on the thread.
+TEST_F(Host, RoutineFailuresAreDescribedOnTheThread) {
+  TestObject conn;
+  ASSERT_EQ(init->Init(&conn), S_OK);  // the schedule key's default
+  const std::wstring longText(10000, L'я');
+  const struct Row {
+    const char* family;
+    std::function<void(TestObject& holder)> prepare;
+    LONG code;
+    HRESULT status;
+    std::wstring description;
+  } rows[] = {
+      {"a week schedule field that is no number",
+       [](TestObject& h) { h.SetMember(L"ДеньНедели", Str(L"00a056")); }, 26, kTypeMismatch,
+       L"Security.Выполнить(26): ошибка 13 (несоответствие типа): поле дня в тексте \"ДеньНедели\" не читается как "
+       L"число у дня Понедельник"},
+      {"a quantity that does not fit its field", [](TestObject& h) { h.SetMember(L"б3", I4(-50)); }, 36,
+       static_cast<HRESULT>(0x800A0005),
+       L"Security.Выполнить(36): ошибка 5 (недопустимый аргумент): количество дня не помещается в поле текста "
+       L"\"ДеньНедели\" у дня Среда"},
+      {"a host member missing", nullptr, 37, static_cast<HRESULT>(0x80020006),
+       L"Security.Выполнить(37): ошибка платформы 0x80020006 (неизвестное имя) при чтении \"ДеньНедели\""},
+      {"a host call failing without words",
+       [](TestObject& h) { h.SetMethod(L"б1", [](DISPPARAMS*, VARIANT*) { return E_FAIL; }); }, 36, E_FAIL,
+       L"Security.Выполнить(36): ошибка платформы 0x80004005 (сбой) при чтении \"б1\" у дня Понедельник"},
+      {"a host's exception with line breaks",
+       [](TestObject& h) {
+         h.SetMember(L"ДеньНедели", Str(L"000056000292000168001376001056005568001024"));
+         h.SetException(L"Суббота", static_cast<HRESULT>(0x800A000D), L"Реквизит только для чтения\r\nМодуль: Форма");
+       },
+       37, kTypeMismatch,
+       L"Security.Выполнить(37): ошибка 13 (несоответствие типа) при записи \"Суббота\" у дня Суббота: Реквизит "
+       L"только для чтения  Модуль: Форма"},
+      {"a host's words of 10,000 characters",
+       [&](TestObject& h) { h.SetException(L"ДеньНедели", E_FAIL, longText); }, 26, E_FAIL,
+       L"Security.Выполнить(26): ошибка платформы 0x80004005 (сбой) при чтении \"ДеньНедели\": " +
+           std::wstring(500, L'я') + L"…"},
+  };
+  for (const Row& r : rows) {
+    TestObject holder;
+    for (const wchar_t* q : {L"б1", L"б2", L"б3", L"б4", L"б5", L"б6", L"б7"}) holder.SetMember(q, I4(1));
+    for (const wchar_t* d : {L"Понедельник", L"Вторник", L"Среда", L"Четверг", L"Пятница", L"Суббота", L"Воскресенье"})
+      if (!(r.code == 37 && std::wstring(d) == L"Суббота")) holder.SetMember(d, I4(0));
+    if (r.prepare) r.prepare(holder);
+    Array params(0, 9);
+    params.Put(0, I4(r.code));
+    params.Put(1, Obj(&holder));
+    SAFEARRAY* sa = params.sa;
+    EXPECT_EQ(ext->CallAsProc(0, &sa), r.status) << r.family;
+    EXPECT_EQ(ThreadError(), r.description) << r.family;
+    params.Put(1, I4(0));
+    EXPECT_EQ(holder.refs(), 0) << r.family;
+  }
+  ASSERT_EQ(init->Done(), S_OK);
 }
 
 #if defined(__i386__)

@@ -14,6 +14,7 @@
 #include "AddInLib.h"
 #include "host/com_raii.h"
 #include "host/com_variant.h"
+#include "host/utf.h"
 #include "sim/com_exposed.h"
 #include "sim/day_run.h"
 #include "sim/model.h"
@@ -72,6 +73,33 @@ class ThroughCom : public ::testing::Test {
     ext->GetPropVal(0, v.get());
     return V_VT(v.get());
   }
+  // The thread's error information as a COM client reads it after a call: its source and its
+  // description ("" when there is none).
+  std::wstring ThreadError() {
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) != S_OK || !info) return L"";
+    com::UniqueBstr source, description;
+    info->GetSource(source.put());
+    info->GetDescription(description.put());
+    EXPECT_STREQ(source.get(), L"AddIn.AddInObj");
+    return description.get() ? description.get() : L"";
+  }
+  // After the k-th host call failed: the description names the member, how it was used, and the
+  // host's own words.
+  void ExpectDescribed(const Text& call, const char* what, long k) {
+    const std::wstring d = ThreadError();
+    const Text kind = call.substr(0, call.find(u' ')), member = call.substr(kind.size() + 1);
+    const Text got(d.begin(), d.end());
+    // Through IDispatch a method called without arguments and a property read look alike.
+    const bool named = kind == u"set" ? got.find(u"при записи \"" + member + u"\"") != Text::npos
+                                      : got.find(u"при чтении \"" + member + u"\"") != Text::npos ||
+                                            got.find(u"при вызове \"" + member + u"\"") != Text::npos;
+    // A call the simulated platform makes inside one of the component's (the query reading an
+    // item's code inside "Выполнить") is named by the host's own words after the component's step.
+    const bool inner = got.find(u" при вызове \"Выполнить\": injected failure of call " + member) != Text::npos;
+    EXPECT_TRUE(named || inner) << what << ", call " << k << ": " << Utf8(got);
+    EXPECT_NE(got.find(u": injected failure of call " + member), Text::npos) << what << ", call " << k;
+  }
   // With the model's own references let go, none may be left.
   long ReferencesLeft() {
     for (auto& o : model->objects()) o->DropReferences();
@@ -110,8 +138,10 @@ TEST_F(ThroughCom, EveryHostCallOfTheScheduleOperationsAndOf41FailsInTurn) {
       EXPECT_EQ(Execute(params()), kInjected) << code << ", call " << k;
       sim::Counts().failAt = 0;
       EXPECT_EQ(sim::Counts().sequence, std::vector<Text>(baseline.begin(), baseline.begin() + k)) << code << ", call " << k;
+      ExpectDescribed(baseline[k - 1], std::to_string(code).c_str(), k);
       EXPECT_EQ(ResultType(), VT_NULL) << code << ", call " << k;
       EXPECT_EQ(Execute(params()), S_OK) << code << ", after call " << k;
+      EXPECT_EQ(ThreadError(), L"") << code << ", after call " << k;  // nothing stale
       EXPECT_EQ(ReferencesLeft(), 0) << code << ", call " << k;
     }
     sim::Counts().listing = false;
@@ -153,8 +183,10 @@ TEST_F(ThroughCom, EveryHostCallOfTheDeliverySheetFailsInTurn) {
     EXPECT_EQ(Execute(sheet), kInjected) << "call " << k << " " << testing::PrintToString(baseline[k - 1]);
     sim::Counts().failAt = 0;
     EXPECT_EQ(sim::Counts().sequence, std::vector<Text>(baseline.begin(), baseline.begin() + k)) << "call " << k;
+    ExpectDescribed(baseline[k - 1], "13", k);
     EXPECT_EQ(ResultType(), VT_NULL) << "call " << k;
     EXPECT_EQ(Execute(sheet), S_OK) << "after call " << k;
+    EXPECT_EQ(ThreadError(), L"") << "after call " << k;
     endDay();
     EXPECT_EQ(ReferencesLeft(), 0) << "call " << k;
   }

@@ -9,7 +9,7 @@ TestObject::~TestObject() {
 TestObject::Entry& TestObject::Find(const std::wstring& name) {
   for (auto& m : members_)
     if (m.name == name) return m;
-  members_.push_back(Entry{name, {}, nullptr});
+  members_.push_back(Entry{name, {}, nullptr, S_OK, {}});
   VariantInit(&members_.back().value);
   return members_.back();
 }
@@ -21,6 +21,12 @@ void TestObject::SetMember(const std::wstring& name, VARIANT value) {
 }
 
 void TestObject::SetMethod(const std::wstring& name, Method method) { Find(name).method = std::move(method); }
+
+void TestObject::SetException(const std::wstring& name, HRESULT scode, const std::wstring& description) {
+  Entry& e = Find(name);
+  e.scode = scode;
+  e.description = description;
+}
 
 VARIANT TestObject::Member(const std::wstring& name) const {
   VARIANT v;
@@ -51,11 +57,20 @@ HRESULT TestObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DIS
   return S_OK;
 }
 
-HRESULT TestObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                           UINT*) {
+HRESULT TestObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* excep, UINT*) {
   if (id < firstId || static_cast<size_t>(id - firstId) >= members_.size()) return unknownIdAnswer;
   Entry& e = members_[id - firstId];
   calls.push_back(e.name);
+  if (e.scode != S_OK) {
+    if (excep) {
+      *excep = EXCEPINFO{};
+      excep->scode = e.scode;
+      excep->bstrSource = SysAllocString(L"Test host");
+      excep->bstrDescription = SysAllocStringLen(e.description.data(), static_cast<UINT>(e.description.size()));
+    }
+    return DISP_E_EXCEPTION;
+  }
   if (e.method) return e.method(params, result);
   if (flags & DISPATCH_PROPERTYPUT) {
     if (!params || params->cArgs != 1) return DISP_E_BADPARAMCOUNT;

@@ -19,6 +19,9 @@ class TestObject final : public IDispatch {
   // Reads of the member give a copy of the value; a put replaces it. Takes the value over.
   void SetMember(const std::wstring& name, VARIANT value);
   void SetMethod(const std::wstring& name, Method method);
+  // Every use of the member fails as a host's exception does: DISP_E_EXCEPTION with the scode and
+  // the description in its EXCEPINFO.
+  void SetException(const std::wstring& name, HRESULT scode, const std::wstring& description);
   // The member's value (VT_EMPTY when none).
   VARIANT Member(const std::wstring& name) const;
   long refs() const { return refs_; }
@@ -49,6 +52,8 @@ class TestObject final : public IDispatch {
     std::wstring name;
     VARIANT value;
     Method method;
+    HRESULT scode = S_OK;
+    std::wstring description;
   };
   Entry& Find(const std::wstring& name);
   std::vector<Entry> members_;

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "component/addin.h"
+#include "host/utf.h"
 #include "schedule/week_schedule.h"
 #include "settings/settings.h"
 #include "sim/day_run.h"
@@ -113,6 +114,16 @@ TEST_P(FaultSweep, EveryHostCallFailingInTurn) {
       ASSERT_EQ(Execute(component, k), sim::Object::kInjectedFailure) << GetParam().name << ", call " << k;
       const std::vector<Text> made = sim::Counts().sequence;
       ASSERT_EQ(made, std::vector<Text>(baseline.begin(), baseline.begin() + k)) << GetParam().name << ", call " << k;
+      // The description names the operation, the host's failure, the member and how it was used,
+      // and carries the host's own words.
+      const Text& kind = made.back().substr(0, made.back().find(u' '));
+      const Text member = made.back().substr(kind.size() + 1);
+      const Text how = kind == u"get" ? u"при чтении" : kind == u"set" ? u"при записи" : u"при вызове";
+      const Text& failure = component.failure();
+      for (const Text& part : {u"Security.Выполнить(" + Utf16(GetParam().name) + u"): ", Text(u"ошибка платформы 0x80004005 (сбой)"),
+                               how + u" \"" + member + u"\"", u": injected failure of call " + member})
+        EXPECT_NE(failure.find(part), Text::npos) << GetParam().name << ", call " << k << ": " << Utf8(failure)
+                                                  << " lacks " << Utf8(part);
       EXPECT_TRUE(component.result().IsNull()) << GetParam().name << ", call " << k;
       EXPECT_EQ(Settings().firmInn, settings.firmInn);
       EXPECT_EQ(Settings().defaultOrderRows, settings.defaultOrderRows);
@@ -122,6 +133,7 @@ TEST_P(FaultSweep, EveryHostCallFailingInTurn) {
       // The next Execute works normally.
       ASSERT_EQ(Execute(component, 0), kOk) << GetParam().name << ", after call " << k;
       EXPECT_EQ(component.result(), baselineResult);
+      EXPECT_TRUE(component.failure().empty()) << Utf8(component.failure());
       component.Done();
     }
     ExpectNoReferenceLeft();

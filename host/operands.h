@@ -1,5 +1,5 @@
-// What the Execute dispatcher hands a routine: the elements of the parameter array, each taken
-// the way the routine's row of the dispatch table says.
+// The routines' contract: what the Execute dispatcher hands a routine, the elements of the
+// parameter array, each taken the way the routine's row of the dispatch table says.
 #pragma once
 
 #include <array>
