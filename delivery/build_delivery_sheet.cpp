@@ -178,17 +178,20 @@ class Run {
     Call(ObjectIn(placed_), u"УдалитьВсе");
     emptyInvoice_ = Eval(u"ПолучитьПустоеЗначение(\"Документ.РасходнаяНакладная\")");
     std::int32_t count = orderRows_;
-    PlaceScope place(u"в строке часа");
+    PlaceScope place(u"у часа");
     SelectInCodeOrder(slots_);
-    while (NextElement(slots_)) {
+    for (;;) {
+      place.Stage(u"у часа");
+      place.At(slotCount_ + 1);
+      if (!NextElement(slots_)) break;
       ++slotCount_;
-      place.At(0);
       const auto rowsOfSlot = CompareWithNumber(slots_.Get(u"СтрокЗаявок"), 0);
       if (rowsOfSlot && *rowsOfSlot != 0) count = ToInt16(slots_.Get(u"СтрокЗаявок"));
       const Value slot = Call(slots_, u"ТекущийЭлемент");
       const Value slotCode = slots_.Get(u"Код");
       const CodeScope shownSlot(0, u"час", slotCode);
       const CodeKey slotKey = KeyOf(slotCode);
+      place.Stage(u"в строке");
       for (std::int32_t rowIndex = 1; rowIndex <= count; ++rowIndex) {
         place.At(rowIndex, count);
         SelectInCodeOrder(zones_);

@@ -56,6 +56,7 @@ class PlaceScope {
     place_.count = count;
   }
   void Named(const char16_t* name) noexcept { place_.name = name; }
+  void Stage(const char16_t* stage) noexcept { place_.stage = stage; }
 
  private:
   FailurePlace& place_;

@@ -48,7 +48,8 @@ std::string BorderSide(int type) {
 
 }  // namespace
 
-std::string RenderSheet(const Sheet& sheet, const std::string& title, const std::string& footer) {
+std::string RenderSheet(const Sheet& sheet, const std::string& title, const std::string& footer,
+                        const std::string& failure) {
   std::string html =
       "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + Escape(title) +
       "</title>\n<style>\n"
@@ -63,8 +64,11 @@ std::string RenderSheet(const Sheet& sheet, const std::string& title, const std:
       ".area[data-area=\"Метка\"],.area[data-area=\"МеткаЗоны\"]{width:1.7em;text-align:center}\n"
       ".area[data-area=\"Район\"]{width:29.8em;font-weight:bold}\n"
       ".area[title]{cursor:help}\n"
+      "p.failure{color:#a00000;font-weight:bold}\n"
       "</style></head><body>\n<h1>" +
-      Escape(title) + "</h1>\n<table class=\"sheet\">\n";
+      Escape(title) + "</h1>\n";
+  if (!failure.empty()) html += "<p class=\"failure\">" + Escape(failure) + "</p>\n";
+  html += "<table class=\"sheet\">\n";
   for (const auto& line : sheet.lines) {
     html += "<tr>";
     for (const Section* section : line) {

@@ -1,6 +1,6 @@
 // The spreadsheet table as an HTML page: one table row per output line, one cell per section
 // with its areas side by side, each area with its text, borders and background colour, and its
-// details list shown on hover.
+// details list shown on hover. A failure's line, when given, stands above the sheet.
 #pragma once
 
 #include <string>
@@ -9,6 +9,7 @@
 
 namespace addin::sim {
 
-std::string RenderSheet(const Sheet& sheet, const std::string& title, const std::string& footer = "");
+std::string RenderSheet(const Sheet& sheet, const std::string& title, const std::string& footer = "",
+                        const std::string& failure = "");
 
 }  // namespace addin::sim

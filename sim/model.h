@@ -10,7 +10,7 @@
 
 namespace addin::sim {
 
-class Model {
+class Model final : public World {
   std::vector<std::unique_ptr<Object>> objects_;  // first: the references below are made from it
 
  public:
@@ -19,13 +19,9 @@ class Model {
   Model(const Model&) = delete;
   Model& operator=(const Model&) = delete;
 
-  // Makes an object that lives as long as the model.
-  template <class T, class... Args>
-  T& Make(Args&&... args) {
-    auto object = std::make_unique<T>(std::forward<Args>(args)...);
-    T& ref = *object;
+  Object& Keep(std::unique_ptr<Object> object) override {
     objects_.push_back(std::move(object));
-    return ref;
+    return *objects_.back();
   }
 
   // The catalogues of the configuration.
@@ -52,13 +48,13 @@ class Model {
   // Settings a day file carries for operations 62 to 69.
   Text workingDate, orderRows, firmInn, numberPrefix, scheduleKey;
 
-  // The catalogue of that name ("Номенклатура", "Клиенты", "Фирмы", "Зоны", "Часы"), or none.
-  Catalogue* CatalogueNamed(TextView name);
+  Catalogue* CatalogueNamed(TextView name) override;
+  const std::vector<Document*>& Invoices() const override { return invoices; }
+  Element& EmptyRef() override { return emptyRef; }
+  Text NextNumber(TextView prefix) override;
 
   // A new sales invoice of this model (the document operation 41 fills).
   Document& NewInvoice();
-  // The next number of a new document with the prefix (see Document "УстановитьНовыйНомер").
-  Text NextNumber(TextView prefix);
 
   // The reference counts of every object, to compare before and after a run.
   std::vector<long> RefCounts() const;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "host/rules.h"
-#include "sim/model.h"
 
 namespace addin::sim {
 
@@ -91,7 +90,7 @@ Value Catalogue::DoGet(TextView member) {
 
 // --- Document --------------------------------------------------------------------------------
 
-Document::Document(Model& model, bool empty) : model_(model), empty_(empty) {
+Document::Document(World& model, bool empty) : model_(model), empty_(empty) {
   methods[u"ТекущийДокумент"] = [this](std::span<Value>) { return Value::Obj(ObjRef(this)); };
   methods[u"Выбран"] = [this](std::span<Value>) { return empty_ ? Zero() : One(); };
   methods[u"Проведен"] = [this](std::span<Value>) { return posted ? One() : Zero(); };
@@ -258,7 +257,7 @@ Area::Area() {
   };
 }
 
-Section::Section(Model& model, TextView sectionName, const std::vector<Text>& areaNames) : name(sectionName) {
+Section::Section(World& model, TextView sectionName, const std::vector<Text>& areaNames) : name(sectionName) {
   for (const Text& a : areaNames) {
     Area& area = model.Make<Area>();
     area.name = a;
@@ -272,7 +271,7 @@ Section::Section(Model& model, TextView sectionName, const std::vector<Text>& ar
   };
 }
 
-Sheet::Sheet(Model& model) : model_(model) {
+Sheet::Sheet(World& model) : model_(model) {
   sections = {{u"Шапка|Столбец", {u"Район", u"МеткаЗоны"}},
               {u"Строка|Столбец", {u"Часы", u"Документ", u"Колво", u"Метка"}}};
   methods[u"Очистить"] = [this](std::span<Value>) {

@@ -9,7 +9,36 @@
 
 namespace addin::sim {
 
-class Model;
+class Catalogue;
+class Document;
+class Element;
+
+// What the simulated objects ask of the platform that owns them: new objects, document numbers,
+// the catalogues and the documents of the day. The model gives it.
+class World {
+ public:
+  // Keeps an object for as long as the world lives.
+  virtual Object& Keep(std::unique_ptr<Object> object) = 0;
+  // Makes an object that lives as long as the world.
+  template <class T, class... Args>
+  T& Make(Args&&... args) {
+    auto object = std::make_unique<T>(std::forward<Args>(args)...);
+    T& ref = *object;
+    Keep(std::move(object));
+    return ref;
+  }
+  // The next number of a new document with the prefix (see Document "УстановитьНовыйНомер").
+  virtual Text NextNumber(TextView prefix) = 0;
+  // The catalogue of that name ("Номенклатура", "Клиенты", "Фирмы", "Зоны", "Часы"), or none.
+  virtual Catalogue* CatalogueNamed(TextView name) = 0;
+  // The sales invoices, in the order they were entered.
+  virtual const std::vector<Document*>& Invoices() const = 0;
+  // The empty catalogue reference.
+  virtual Element& EmptyRef() = 0;
+
+ protected:
+  ~World() = default;
+};
 
 // A catalogue element or an enumeration value: a reference whose attributes are members.
 // "ТекущийЭлемент" gives the element itself, "Выбран" 1 (0 for the empty reference).
@@ -45,7 +74,7 @@ class Catalogue : public Object {
 // A sales invoice: header attributes as members, lines of item and quantity.
 class Document : public Object {
  public:
-  Document(Model& model, bool empty = false);
+  Document(World& model, bool empty = false);
   struct Line {
     Element* item;
     double quantity;
@@ -58,7 +87,7 @@ class Document : public Object {
   Value DoGet(TextView member) override;
 
  private:
-  Model& model_;
+  World& model_;
   bool empty_;
 };
 
@@ -109,20 +138,20 @@ class Area : public Object {
 
 class Section : public Object {
  public:
-  Section(Model& model, TextView name, const std::vector<Text>& areaNames);
+  Section(World& model, TextView name, const std::vector<Text>& areaNames);
   Text name;
   std::vector<Area*> areas;
 };
 
 class Sheet : public Object {
  public:
-  explicit Sheet(Model& model);
+  explicit Sheet(World& model);
   // The sheet's template: section name -> area names.
   std::vector<std::pair<Text, std::vector<Text>>> sections;
   std::vector<std::vector<Section*>> lines;  // what was output, line by line
 
  private:
-  Model& model_;
+  World& model_;
 };
 
 class Connection : public Object {

@@ -10,7 +10,6 @@
 
 #include "host/calendar.h"
 #include "host/rules.h"
-#include "sim/model.h"
 
 namespace addin::sim {
 
@@ -369,7 +368,7 @@ bool Holds(const Expr& e, const Detail& d) {
 
 }  // namespace
 
-Query::Query(Model& model) : model_(model) {
+Query::Query(World& model) : model_(model) {
   methods[u"Выполнить"] = [this](std::span<Value> args) {
     if (args.empty()) throw RuntimeError::FromHost(kInjectedFailure, u"Выполнить: the query text is missing");
     Run(ToText(args[0]));
@@ -430,7 +429,7 @@ void Query::Run(TextView text) {
     }
   } else {
     if (!Same(grouped->kind, u"РасходнаяНакладная")) throw QueryError(0, u"no document \"" + grouped->kind + u"\"");
-    for (Document* doc : model_.invoices) {
+    for (Document* doc : model_.Invoices()) {
       if (plan.period && (std::floor(doc->date) < plan.period->first || std::floor(doc->date) > plan.period->second))
         continue;
       if ((!plan.allDocuments && !doc->posted) || (plan.notDeleted && doc->deleted)) continue;
@@ -441,7 +440,7 @@ void Query::Run(TextView text) {
           if (Same(b.attribute, u"Товар")) return Value::Obj(ObjRef(line.item));
           if (Same(b.attribute, u"Количество")) return Value::R8(line.quantity);
           auto it = doc->members.find(b.attribute);
-          return it != doc->members.end() ? it->second : Value::Obj(ObjRef(&model_.emptyRef));
+          return it != doc->members.end() ? it->second : Value::Obj(ObjRef(&model_.EmptyRef()));
         });
         details.push_back(std::move(d));
       }

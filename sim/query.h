@@ -6,15 +6,14 @@
 #include <map>
 #include <vector>
 
-#include "sim/object.h"
+#include "sim/objects.h"
 
 namespace addin::sim {
 
-class Model;
 
 class Query : public Object {
  public:
-  explicit Query(Model& model);
+  explicit Query(World& model);
 
   // One record of the first grouping: its variables' and functions' values.
   using Record = std::map<Text, Value, CaseFoldLess>;
@@ -33,7 +32,7 @@ class Query : public Object {
   Value DoGet(TextView member) override;
 
  private:
-  Model& model_;
+  World& model_;
   std::vector<Record> records_;
   long position_ = -1;
 };

@@ -1,5 +1,7 @@
 // Renders a day's delivery sheet to HTML without the platform: the day file's objects in the
-// simulated host, the settings and operation 13 through the same dispatcher the DLL uses.
+// simulated host, the settings and operation 13 through the same dispatcher the DLL uses. When
+// an Execute fails, its description (the line the DLL gives its clients) is printed and put
+// above what the sheet holds by then, and the status is 1.
 //
 //   preview --day FILE [--date DD.MM.YYYY] --out FILE.html
 #include <cstdio>
@@ -38,22 +40,27 @@ int main(int argc, char** argv) {
     }
     AddIn component;
     component.Init(ObjRef(&model->connection));
+    std::string failure;
     for (auto& call : sim::DeliverySheetCalls(*model, workingDate)) {
       ParamArray params{1, 0, call.params};
-      const Status status = component.CallAsProc(methExecute, &params);
-      if (status != kOk) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(status));
-        throw std::runtime_error("Execute " + call.what + " failed with status " + hex);
+      if (component.CallAsProc(methExecute, &params) != kOk) {
+        failure = Utf8(component.failure());
+        break;
       }
     }
     const std::string status = model->connection.statusLines.empty() ? "" : Utf8(model->connection.statusLines.back());
-    const std::string result = Utf8(ToText(component.result()));
+    const Value& isResult = component.result();
+    const std::string result = isResult.IsNull() || isResult.IsEmpty() ? "Null" : Utf8(ToText(isResult));
     component.Done();
     std::ofstream file(out, std::ios::binary);
     file << sim::RenderSheet(model->sheet, "Лист доставки на " + (date.empty() ? Utf8(model->workingDate) : date),
-                             "Строка состояния: " + status + ". Результат: " + result + ".");
+                             "Строка состояния: " + status + ". Результат: " + result + ".", failure);
     if (!file) throw std::runtime_error(out + ": cannot be written");
+    if (!failure.empty()) {
+      std::fprintf(stderr, "%s\n", failure.c_str());
+      std::printf("status line: %s\nsheet up to the failure: %s\n", status.c_str(), out.c_str());
+      return 1;
+    }
     std::printf("status line: %s\nIsResult: %s\nsheet: %s\n", status.c_str(), result.c_str(), out.c_str());
     return 0;
   } catch (const std::exception& e) {

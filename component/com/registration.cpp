@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "component/com/addin_obj.h"
+#include "AddIn.h"
 #include "component/registration.h"
 #include "host/com_variant.h"
 

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <cstddef>
 #include <cstdint>
@@ -274,6 +275,45 @@ TEST_F(Host, BadArgumentArraysGetTheirFailureStatus) {
   for (REFIID iid : {IID_IInitDone, IID_ILanguageExtender, IID__AddInObj})
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(iid), S_OK);
   EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+}
+
+// A failed Execute writes its line where DebugView reads it: the DBWIN_BUFFER shared memory, in
+// the ANSI code page (Cyrillic on a Russian system). The test host plays DebugView itself.
+// ADDIN_EXPECT_ACP names the code page the run must have (1251 under LC_ALL=ru_RU.UTF-8).
+TEST_F(Host, AFailedExecuteWritesItsLineWhereDebugViewReadsIt) {
+  if (const char* acp = std::getenv("ADDIN_EXPECT_ACP")) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(acp)));
+  }
+  HANDLE bufferReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
+  HANDLE dataReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
+  HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER");
+  ASSERT_TRUE(bufferReady && dataReady && mapping);
+  const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4096));
+  ASSERT_NE(view, nullptr);
+  const std::wstring expected =
+      L"Security.Выполнить(26): ошибка 424 (требуется объект): элемент 1 массива параметров не объект, а 5\n";
+  Array params(0, 9);
+  params.Put(0, I4(26));
+  params.Put(1, I4(5));
+  SAFEARRAY* sa = params.sa;
+  SetEvent(bufferReady);
+  EXPECT_EQ(ext->CallAsProc(0, &sa), kObjectRequired);
+  ASSERT_EQ(WaitForSingleObject(dataReady, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_EQ(*reinterpret_cast<const DWORD*>(view), GetCurrentProcessId());
+  char ansi[4096] = {};
+  WideCharToMultiByte(CP_ACP, 0, expected.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+  EXPECT_STREQ(view + sizeof(DWORD), ansi) << "code page " << GetACP();
+  // A success writes nothing.
+  Array none(0, 9);
+  none.Put(0, I4(61));
+  sa = none.sa;
+  SetEvent(bufferReady);
+  EXPECT_EQ(ext->CallAsProc(0, &sa), S_OK);
+  EXPECT_EQ(WaitForSingleObject(dataReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  UnmapViewOfFile(view);
+  CloseHandle(mapping);
+  CloseHandle(dataReady);
+  CloseHandle(bufferReady);
 }
 
 // The routines' failures through the real boundary: each family's status as before, its words

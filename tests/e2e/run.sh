@@ -32,6 +32,9 @@ export ADDIN_DLL ADDIN_DLL32
 ADDIN_DLL=$(winpath "$dll")
 ADDIN_DLL32=$(winpath "$BUILD/i686/component/com/AddIn.dll")
 step "test host" "$wine" "$tests/tests/e2e/e2e_host.exe" --gtest_brief=1
+# The debugger line in the ANSI code page of a Russian system: Wine takes it from LC_ALL.
+step "the debugger line as DebugView reads it, Russian code page" env LC_ALL=ru_RU.UTF-8 ADDIN_EXPECT_ACP=1251 \
+  "$wine" "$tests/tests/e2e/e2e_host.exe" --gtest_brief=1 --gtest_filter='Host.AFailedExecuteWrites*'
 step "differential test of the value rules" "$wine" "$tests/tests/e2e/differential.exe" --gtest_brief=1
 # Scripts are saved as cp1251 for their Cyrillic names; the console answers in cp866.
 cscript() {

@@ -67,6 +67,36 @@ Err.Clear
 On Error Goto 0
 Check "the script goes on and the arguments are as they were", args(0) = 26 And args(1) = 5
 
+' Each failure keeps its error number, and says what failed in Err.Description, from the component.
+Class Holder
+  Public ДеньНедели
+End Class
+Dim holder : Set holder = New Holder
+holder.ДеньНедели = "00a056"
+Dim failing : failing = Array( _
+  Array(Array(26, 5, Null, Null, Null, Null, Null, Null, Null), 424, _
+        "Security.Выполнить(26): ошибка 424 (требуется объект): элемент 1 массива параметров не объект, а 5"), _
+  Array(Array("abc", Null, Null, Null, Null, Null, Null, Null, Null), 13, _
+        "Security.Выполнить: ошибка 13 (несоответствие типа): код операции в элементе 0 не число"), _
+  Array(Array(63, Null, Null, Null, Null, Null, Null, Null, Null), 94, _
+        "Security.Выполнить(63): ошибка 94 (недопустимое использование Null): строки заявок не текст и не число"), _
+  Array(Array(69, "ключ", Null, Null, Null, Null, Null, Null, Null), 13, _
+        "Security.Выполнить(69): ошибка 13 (несоответствие типа): ключ расписания не число"), _
+  Array(Array(26, holder, Null, Null, Null, Null, Null, Null, Null), 13, _
+        "Security.Выполнить(26): ошибка 13 (несоответствие типа): поле дня в тексте ""ДеньНедели"" не читается как число у дня Понедельник"))
+For Each value In failing
+  args = value(0)
+  On Error Resume Next
+  obj.ILanguageExtender_CallAsProc 0, args
+  Check "Execute " & args(0) & " fails with error " & value(1) & " (" & Err.Number & ")", Err.Number = value(1)
+  Check "  and says so: " & Err.Description, Err.Description = value(2)
+  Check "  from AddIn.AddInObj (" & Err.Source & ")", Err.Source = "AddIn.AddInObj"
+  Err.Clear
+  obj.ILanguageExtender_CallAsProc 0, Array(61, Null, Null, Null, Null, Null, Null, Null, Null)
+  Check "  a later success raises nothing (" & Err.Number & ")", Err.Number = 0
+  On Error Goto 0
+Next
+
 obj.IInitDone_Done
 Set obj = Nothing
 WScript.Quit failures
