@@ -84,6 +84,15 @@ listed = set(re.findall(r"^\| ([^ |]+) \|", section, re.M)) - {"Файл"}
 if listed != shipped:
     failures.append(f"the archive's files are listed as {sorted(listed)}; package.sh ships {sorted(shipped)}")
 
+# Failure descriptions: the error names the guide's examples give are the component's own.
+names = dict((int(n), w) for n, w in re.findall(r'\{(\d+), u"([^"]+)"\}', (root / "host/failure.cpp").read_text(encoding="utf-8")))
+examples = "\n".join(line for line in guide.splitlines() if "Security.Выполнить" in line)
+for n, w in re.findall(r"ошибка (\d+) \(([^)]+)\)", examples):
+    if names.get(int(n)) != w:
+        failures.append(f"ошибка {n} ({w}): the component calls error {n} {names.get(int(n))!r}")
+if not re.search(r"ошибка \d+ \(", examples):
+    failures.append("the guide gives no example of a failure description")
+
 for f in failures:
     print("FAIL", f)
 print(f"guide: {checked} quoted names and statuses, {len(quoted_codes)} operation codes, "
