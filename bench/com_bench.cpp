@@ -5,6 +5,7 @@
 #include <oleauto.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -66,7 +67,7 @@ struct Caller {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   CoInitialize(nullptr);
   {
     TestObject holder;
@@ -94,7 +95,7 @@ int main() {
     SafeArrayPutElement(args, &one, &h);
     VariantClear(&h);
 
-    const int runs = 20000;
+    const int runs = argc > 1 ? std::atoi(argv[1]) : 20000;  // runs per operation
     HRESULT status = S_OK;
     for (int code : {36, 37, 26}) {
       VARIANT c = I4(code);

@@ -67,7 +67,7 @@ Text DescribeFailure(const char16_t* method) noexcept {
 // Runs one method body; any failure inside becomes the failure status, and its words are kept.
 template <class F>
 Status AddIn::Run(const char16_t* method, F&& body) noexcept {
-  ResetPlace();
+  ResetPlace(Place());
   failure_.clear();
   try {
     body();

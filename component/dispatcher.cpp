@@ -73,14 +73,16 @@ const Route* Select(const Value& code) {
 
 void Dispatch(ParamArray* params, Value& result) {
   const Value code = Element(params, 0);
-  NoteCheck(u"код операции в элементе 0 не число");
+  FailurePlace& place = Place();
+  NoteCheck(place, u"код операции в элементе 0 не число");
   const Route* route = Select(code);
   if (!route) return;
 
   Operands op;
   op.result = &result;
-  Place().operation = route->code;
-  if (route == &kSettingsRoute) Place().operation = op.code = ToInt16(code);
+  op.place = &place;
+  place.operation = route->code;
+  if (route == &kSettingsRoute) place.operation = op.code = ToInt16(code);
   const auto operands = std::span(route->operands).first(route->count);
   for (const Operand& o : operands) Element(params, o.element);  // every index exists
   for (const Operand& o : operands) {

@@ -52,7 +52,7 @@ class Run {
   void Execute() {
     app_ = &EnsureAppDispatch();
     Call(sheet_, u"Очистить");
-    NoteCheck(u"строки заявок (операция 63) не заданы или не число от -32768 до 32767");
+    NoteCheck(op_.Place(), u"строки заявок (операция 63) не заданы или не число от -32768 до 32767");
     orderRows_ = ToInt16(Value::Str(Settings().defaultOrderRows));
     OutputHeader();
     GatherDeliveryRows();
@@ -88,7 +88,7 @@ class Run {
   ObjRef Constants() { return ObjectIn(app_->Get(u"Константа")); }
 
   void OutputHeader() {
-    PlaceScope place(u"в шапке у зоны");
+    PlaceScope place(op_.Place(), u"в шапке у зоны");
     std::int32_t n = 0;
     SelectInCodeOrder(zones_);
     while (NextElement(zones_)) {
@@ -137,7 +137,7 @@ class Run {
     for (const char16_t* column : {u"Докум", u"Часы", u"Зона", u"КолВоды", u"КолБут"})
       Call(rows, u"НоваяКолонка", {Value::Str(column)});
     {
-      PlaceScope place(u"у записи запроса");
+      PlaceScope place(op_.Place(), u"у записи запроса");
       std::int32_t record = 0;
       while (Equals(Call(q, u"Группировка", {Value::I4(1)}), 1)) {
         place.At(++record);
@@ -156,16 +156,16 @@ class Run {
     // cell then takes the next invoice of its slot and zone, and an invoice that finds no cell
     // (its slot has no rows left in that column, or its slot or zone is not in the catalogues)
     // keeps no other invoice out.
-    PlaceScope row(u"у строки");
+    PlaceScope row(op_.Place(), u"у строки");
     for (std::int32_t n = 1; n <= total_; ++n) {
       row.At(n, total_);
       std::vector<Value> number = {Value::I4(n)};
       rows.Call(u"ПолучитьСтрокуПоНомеру", number, 1);
       DeliveryRow delivery{rows.Get(u"Докум"), {}, {}};
       const Value slotCode = ObjectIn(rows.Get(u"Часы"))->Get(u"Код");
-      const CodeScope shownSlot(0, u"час", slotCode);
+      const CodeScope shownSlot(op_.Place(), 0, u"час", slotCode);
       const Value zoneCode = ObjectIn(rows.Get(u"Зона"))->Get(u"Код");
-      const CodeScope shownZone(1, u"зона", zoneCode);
+      const CodeScope shownZone(op_.Place(), 1, u"зона", zoneCode);
       const CodeKey slot = KeyOf(slotCode), zone = KeyOf(zoneCode);
       delivery.flagged = rows.Get(u"КолВоды");
       delivery.deposit = rows.Get(u"КолБут");
@@ -178,7 +178,7 @@ class Run {
     Call(ObjectIn(placed_), u"УдалитьВсе");
     emptyInvoice_ = Eval(u"ПолучитьПустоеЗначение(\"Документ.РасходнаяНакладная\")");
     std::int32_t count = orderRows_;
-    PlaceScope place(u"у часа");
+    PlaceScope place(op_.Place(), u"у часа");
     SelectInCodeOrder(slots_);
     for (;;) {
       place.Stage(u"у часа");
@@ -189,7 +189,7 @@ class Run {
       if (rowsOfSlot && *rowsOfSlot != 0) count = ToInt16(slots_.Get(u"СтрокЗаявок"));
       const Value slot = Call(slots_, u"ТекущийЭлемент");
       const Value slotCode = slots_.Get(u"Код");
-      const CodeScope shownSlot(0, u"час", slotCode);
+      const CodeScope shownSlot(op_.Place(), 0, u"час", slotCode);
       const CodeKey slotKey = KeyOf(slotCode);
       place.Stage(u"в строке");
       for (std::int32_t rowIndex = 1; rowIndex <= count; ++rowIndex) {
@@ -228,7 +228,7 @@ class Run {
     HostObject& s = *ObjectIn(section);  // section holds it
     const Value zone = Call(zones_, u"ТекущийЭлемент");
     const Value zoneCode = zones_.Get(u"Код");
-    const CodeScope shownZone(1, u"зона", zoneCode);
+    const CodeScope shownZone(op_.Place(), 1, u"зона", zoneCode);
     ObjRef hours = Area(s, u"Часы");
     if (first) {
       hours->Set(u"Текст", Value::Str(ToText(slots_.Get(u"Наименование"))));

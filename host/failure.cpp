@@ -68,14 +68,14 @@ Text Quoted(TextView t) { return u"\"" + OneLine(t, 100) + u"\""; }
 }  // namespace
 
 FailurePlace& Place() noexcept {
-  thread_local FailurePlace place;
-  return place;
+  // A failure of this allocation at a thread's first use is a failure to start: terminate.
+  thread_local FailurePlace* place = new FailurePlace;
+  return *place;
 }
 
-void ResetPlace() noexcept { Place() = FailurePlace{}; }
+void ResetPlace(FailurePlace& place) noexcept { place = FailurePlace{}; }
 
-void NoteHostCall(HostAccess access, TextView member) noexcept {
-  FailurePlace& p = Place();
+void NoteHostCall(FailurePlace& p, HostAccess access, TextView member) noexcept {
   p.access = access;
   p.what = member;
 }

@@ -24,22 +24,28 @@ struct FailurePlace {
   const Value* codes[2] = {};  // values the routine holds; cleared before they go
 };
 
-// This thread's place.
-FailurePlace& Place() noexcept;
+// This thread's place (declared with the host object interface): made on first use and never
+// destroyed, so an object that outlives a call can still note into it. Finding it costs a
+// thread-local look-up: a routine finds it once (Operands::place) and hands it on.
 // At the start of every call into the component: no step, no position.
-void ResetPlace() noexcept;
+void ResetPlace(FailurePlace& place) noexcept;
 
-// The component's own check under way, until the next host call.
-inline void NoteCheck(const char16_t* check) noexcept {
-  FailurePlace& p = Place();
+// The component's own check under way, until the next host call: a text constant, whose length
+// is known when the code is compiled (a check is noted on the success path, many times a call).
+template <size_t N>
+void NoteCheck(FailurePlace& p, const char16_t (&check)[N]) noexcept {
   p.access = HostAccess::Check;
-  p.what = check;
+  p.what = TextView(check, N - 1);
+}
+template <size_t N>
+void NoteCheck(const char16_t (&check)[N]) noexcept {
+  NoteCheck(Place(), check);
 }
 
 // Keeps a position for as long as it lives and clears it when it goes.
 class PlaceScope {
  public:
-  explicit PlaceScope(const char16_t* stage) noexcept : place_(Place()) {
+  PlaceScope(FailurePlace& place, const char16_t* stage) noexcept : place_(place) {
     place_.stage = stage;
     place_.index = place_.count = 0;
     place_.name = nullptr;
@@ -65,7 +71,8 @@ class PlaceScope {
 // Shows a code the routine holds (a time slot's, a zone's) for as long as it lives.
 class CodeScope {
  public:
-  CodeScope(int slot, const char16_t* name, const Value& code) noexcept : place_(Place()), slot_(slot) {
+  CodeScope(FailurePlace& place, int slot, const char16_t* name, const Value& code) noexcept
+      : place_(place), slot_(slot) {
     place_.codeNames[slot_] = name;
     place_.codes[slot_] = &code;
   }

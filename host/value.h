@@ -46,10 +46,12 @@ class ObjRef {
 };
 
 // How a routine uses a host member, or that it is at a check of its own: kept for the
-// description of a failure.
+// description of a failure, in the place of the thread that made the object (host/failure.h).
 enum class HostAccess : std::uint8_t { None, Read, Write, Call, Check };
-// Notes the member about to be used (a constant of the routine's). A few stores; never throws.
-void NoteHostCall(HostAccess access, TextView member) noexcept;
+struct FailurePlace;
+FailurePlace& Place() noexcept;
+// Notes the member about to be used (a constant of the routine's). Two stores; never throws.
+void NoteHostCall(FailurePlace& place, HostAccess access, TextView member) noexcept;
 
 // A late-bound host object: members are reached by name only. Every use passes here, so that a
 // failure can name the member.
@@ -67,10 +69,18 @@ class HostObject {
   Value Call(TextView member, std::span<Value> args, std::uint32_t byRefMask = 0);
 
  protected:
+  // An object is used on the thread that made it (the platform's objects are apartment-bound):
+  // its uses are noted in that thread's place, found once.
+  HostObject() noexcept : place_(&Place()) {}
+  HostObject(const HostObject&) noexcept : place_(&Place()) {}
+  HostObject& operator=(const HostObject&) noexcept { return *this; }
   ~HostObject() = default;
   virtual Value GetMember(TextView member) = 0;
   virtual void SetMember(TextView member, const Value& value) = 0;
   virtual Value CallMember(TextView member, std::span<Value> args, std::uint32_t byRefMask) = 0;
+
+ private:
+  FailurePlace* place_;
 };
 
 // A value of a kind the rules do not know (for example an unsigned or decimal VARIANT): kept as it
@@ -171,15 +181,15 @@ inline ObjRef::~ObjRef() {
 }
 
 inline Value HostObject::Get(TextView member) {
-  NoteHostCall(HostAccess::Read, member);
+  NoteHostCall(*place_, HostAccess::Read, member);
   return GetMember(member);
 }
 inline void HostObject::Set(TextView member, const Value& value) {
-  NoteHostCall(HostAccess::Write, member);
+  NoteHostCall(*place_, HostAccess::Write, member);
   SetMember(member, value);
 }
 inline Value HostObject::Call(TextView member, std::span<Value> args, std::uint32_t byRefMask) {
-  NoteHostCall(HostAccess::Call, member);
+  NoteHostCall(*place_, HostAccess::Call, member);
   return CallMember(member, args, byRefMask);
 }
 

@@ -49,7 +49,7 @@ void FillNewInvoice(Operands& op) {
   HostObject& firms = op.Obj(2);
   HostObject& client = op.Obj(3);
   const ComponentSettings& settings = Settings();
-  PlaceScope step(u"на шаге");
+  PlaceScope step(op.Place(), u"на шаге");
 
   step.Named(u"«дата и номер»");
   doc.Set(u"НомерДок", Value::Str(u""));

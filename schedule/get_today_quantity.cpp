@@ -39,7 +39,7 @@ void GetTodayQuantity(Operands& op) {
   HostObject& holder = op.Obj(1);
   const Value& key = Settings().scheduleKey;
   WeekQuantities q{};
-  for (int i = 0; i < kDays; ++i) q[i] = DecodeDay(holder.Get(kWeekText), i, key);  // all seven, always
+  for (int i = 0; i < kDays; ++i) q[i] = DecodeDay(holder.Get(kWeekText), i, key, op.Place());  // all seven, always
   int today = g_clock() - 2;  // Monday 0 ... Saturday 5
   if (today == -1) today = 6;  // Sunday
   *op.result = Value::I4(q[today]);

@@ -11,14 +11,14 @@ void PackWeekSchedule(Operands& op) {
   HostObject& holder = op.Obj(1);
   WeekQuantities q{};
   {
-    PlaceScope day(u"у дня");
+    PlaceScope day(op.Place(), u"у дня");
     for (int i = 0; i < kDays; ++i) {
       day.Named(kFlagNames[i]);
       q[i] = ToInt32(holder.Get(kQuantityNames[i]));
     }
   }
   // Written only once all seven fields are built: a failure leaves the old text.
-  holder.Set(kWeekText, Value::Str(EncodeWeek(q, Settings().scheduleKey)));
+  holder.Set(kWeekText, Value::Str(EncodeWeek(q, Settings().scheduleKey, op.Place())));
 }
 
 }  // namespace addin

@@ -19,9 +19,9 @@ void UnpackWeekSchedule(Operands& op) {
   if (IsEmptyText(holder.Get(kWeekText))) return;
   const Value& key = Settings().scheduleKey;
   WeekQuantities q{};
-  for (int i = 0; i < kDays; ++i) q[i] = DecodeDay(holder.Get(kWeekText), i, key);
+  for (int i = 0; i < kDays; ++i) q[i] = DecodeDay(holder.Get(kWeekText), i, key, op.Place());
   // Sunday first, Monday last; each flag follows the quantity as the holder gives it back.
-  PlaceScope day(u"у дня");
+  PlaceScope day(op.Place(), u"у дня");
   for (int i = kDays - 1; i >= 0; --i) {
     day.Named(kFlagNames[i]);
     holder.Set(kQuantityNames[i], Value::I4(q[i]));

@@ -12,7 +12,7 @@ namespace addin {
 namespace {
 
 constexpr size_t kFieldWidth = 6;
-constexpr const char16_t* kKeyCheck = u"ключ расписания (операция 69) не даёт смещения дня";
+constexpr char16_t kKeyCheck[] = u"ключ расписания (операция 69) не даёт смещения дня";
 
 // Up to `length` characters from 1-based position `start`: the empty text beyond the end.
 Text Mid(const Text& t, size_t start, size_t length) {
@@ -25,15 +25,15 @@ double DayOffset(const Value& key, int day) {
   return ToNumber(Value::Str(Mid(ToText(key), day + 1, 2)));
 }
 
-Text EncodeWeek(const WeekQuantities& quantities, const Value& key) {
+Text EncodeWeek(const WeekQuantities& quantities, const Value& key, FailurePlace& place) {
   Text text;
   double sum = 0;
-  PlaceScope day(u"у дня");
+  PlaceScope day(place, u"у дня");
   for (int i = 0; i < kDays; ++i) {
     day.Named(kFlagNames[i]);
-    NoteCheck(kKeyCheck);
+    NoteCheck(place, kKeyCheck);
     const double offset = DayOffset(key, i);
-    NoteCheck(u"количество дня не помещается в поле текста \"ДеньНедели\"");
+    NoteCheck(place, u"количество дня не помещается в поле текста \"ДеньНедели\"");
     const std::int32_t x = ToInt32(Value::R8(quantities[i] + offset));
     const std::int32_t field = ShiftLeft(x, static_cast<std::int16_t>(i + 1));
     sum += field;
@@ -47,13 +47,13 @@ Text EncodeWeek(const WeekQuantities& quantities, const Value& key) {
   return sum != 0 ? text : Text();
 }
 
-std::int32_t DecodeDay(const Value& weekText, int day, const Value& key) {
-  PlaceScope scope(u"у дня");
+std::int32_t DecodeDay(const Value& weekText, int day, const Value& key, FailurePlace& place) {
+  PlaceScope scope(place, u"у дня");
   scope.Named(kFlagNames[day]);
-  NoteCheck(u"поле дня в тексте \"ДеньНедели\" не читается как число");
+  NoteCheck(place, u"поле дня в тексте \"ДеньНедели\" не читается как число");
   const Value field = Value::Str(Mid(ToText(weekText), kFieldWidth * day + 1, kFieldWidth));
   const std::int32_t shifted = ShiftRight(ToInt32(field), static_cast<std::int16_t>(day + 1));
-  NoteCheck(kKeyCheck);
+  NoteCheck(place, kKeyCheck);
   return ToInt32(Value::R8(shifted - DayOffset(key, day)));
 }
 

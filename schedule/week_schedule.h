@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "host/failure.h"
 #include "host/value.h"
 
 namespace addin {
@@ -22,12 +23,13 @@ inline constexpr const char16_t* kFlagNames[kDays] = {u"Понедельник",
 // number (error 13 when they are missing or no number).
 double DayOffset(const Value& key, int day);
 
+// Both note the day and what they check in the place, for the description of a failure.
 // The week schedule text of seven quantities: the empty text when the fields add up to 0. A field
 // that is negative or longer than six characters is error 5; nothing is returned then.
-Text EncodeWeek(const WeekQuantities& quantities, const Value& key);
+Text EncodeWeek(const WeekQuantities& quantities, const Value& key, FailurePlace& place = Place());
 
 // The quantity of one day from a week schedule text (up to six characters from position
 // 6 * day + 1): error 13 when the field is empty or no number.
-std::int32_t DecodeDay(const Value& weekText, int day, const Value& key);
+std::int32_t DecodeDay(const Value& weekText, int day, const Value& key, FailurePlace& place = Place());
 
 }  // namespace addin

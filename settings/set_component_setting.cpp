@@ -12,9 +12,9 @@ namespace {
 
 // The schedule key is replaced only by a value whose trimmed text is a number other than 0; a
 // Null compares as Null and leaves it; a text that is no number is a type mismatch.
-void ReplaceScheduleKey(const Value& value) {
+void ReplaceScheduleKey(FailurePlace& place, const Value& value) {
   if (value.IsNull()) return;
-  NoteCheck(u"ключ расписания не число");
+  NoteCheck(place, u"ключ расписания не число");
   const Value trimmed = Value::Str(TrimBlanks(ToText(value)));
   if (!Equals(trimmed, 0)) Settings().scheduleKey = value;
 }
@@ -27,22 +27,22 @@ void SetComponentSetting(Operands& op) {
   // Each field is assigned only after its value converted, so a failure leaves it as it was.
   switch (op.code) {
     case 62:
-      NoteCheck(u"элемент 1 не объект (фирма)");
+      NoteCheck(op.Place(), u"элемент 1 не объект (фирма)");
       s.firmInn = TrimBlanks(ToText(ObjectIn(value)->Get(u"ИНН")));
       break;
     case 63:
-      NoteCheck(u"строки заявок не текст и не число");
+      NoteCheck(op.Place(), u"строки заявок не текст и не число");
       s.defaultOrderRows = ToText(value);
       break;
     case 66:
-      NoteCheck(u"значение не читается как дата");
+      NoteCheck(op.Place(), u"значение не читается как дата");
       s.workingDate = ToDate(value);
       break;
     case 68:
-      NoteCheck(u"префикс номера не текст и не число");
+      NoteCheck(op.Place(), u"префикс номера не текст и не число");
       s.numberPrefix = TrimBlanks(ToText(value));
       break;
-    case 69: ReplaceScheduleKey(value); break;
+    case 69: ReplaceScheduleKey(op.Place(), value); break;
     default: break;  // 64, 65, 67 and 70 are accepted and change nothing
   }
 }

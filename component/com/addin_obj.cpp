@@ -1,5 +1,7 @@
 #include "component/com/addin_obj.h"
 
+#include <atomic>
+
 
 #include "AddIn.h"
 #include "AddInLib.h"
@@ -42,11 +44,27 @@ namespace {
 
 constexpr wchar_t kSource[] = L"AddIn.AddInObj";
 
-// The thread's error information: the description of a failure for COM clients, or none.
+// Threads whose error information the component set and no success has cleared yet: a success
+// clears it there, and costs one load everywhere else.
+std::atomic<int> g_threadsWithOurs{0};
+bool& OursOnThisThread() {
+  thread_local bool ours = false;
+  return ours;
+}
+
+// The thread's error information: the description of a failure for COM clients, or (after a
+// success) none of the component's left behind.
 void SetThreadError(REFIID iid, const Text* description) {
   if (!description) {
+    if (g_threadsWithOurs.load(std::memory_order_relaxed) == 0 || !OursOnThisThread()) return;
     SetErrorInfo(0, nullptr);
+    OursOnThisThread() = false;
+    --g_threadsWithOurs;
     return;
+  }
+  if (!OursOnThisThread()) {
+    OursOnThisThread() = true;
+    ++g_threadsWithOurs;
   }
   ComPtr<ICreateErrorInfo> create;
   if (FAILED(CreateErrorInfo(create.put()))) return;
