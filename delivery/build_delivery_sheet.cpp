@@ -89,10 +89,10 @@ class Run {
 
   void OutputHeader() {
     PlaceScope place(op_.Place(), u"в шапке у зоны");
-    std::int32_t n = 0;
     SelectInCodeOrder(zones_);
-    while (NextElement(zones_)) {
-      place.At(++n);
+    for (std::int32_t n = 1;; ++n) {
+      place.At(n);
+      if (!NextElement(zones_)) break;
       const Value section = Call(sheet_, u"ПолучитьСекцию", {Value::Str(kHeaderSection)});
       const Value zone = Call(zones_, u"ТекущийЭлемент");
       ObjRef area = Area(*ObjectIn(section), u"Район");
@@ -138,9 +138,9 @@ class Run {
       Call(rows, u"НоваяКолонка", {Value::Str(column)});
     {
       PlaceScope place(op_.Place(), u"у записи запроса");
-      std::int32_t record = 0;
-      while (Equals(Call(q, u"Группировка", {Value::I4(1)}), 1)) {
-        place.At(++record);
+      for (std::int32_t record = 1;; ++record) {
+        place.At(record);
+        if (!Equals(Call(q, u"Группировка", {Value::I4(1)}), 1)) break;
         Call(rows, u"НоваяСтрока");
         rows.Set(u"Докум", q.Get(u"Докум"));
         rows.Set(u"Часы", Call(ObjectIn(q.Get(u"Часы")), u"ТекущийЭлемент"));
