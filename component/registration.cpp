@@ -34,8 +34,8 @@ std::vector<Text> OwnKeys(const Module& m) {
   return keys;
 }
 
-bool Holds(Registry& registry, Scope scope, const Entry& e) {
-  const auto data = registry.Read(scope, e.key, e.name);
+// Whether what the registry holds for the entry is the entry's data.
+bool Matches(Registry& registry, const Entry& e, const std::optional<Text>& data) {
   return data && (*data == e.data || (e.path && registry.SameFile(*data, e.data)));
 }
 
@@ -75,12 +75,12 @@ std::vector<Text> KeysDownTo(const Module& m, const Text& key) {
 long WriteScope(Registry& registry, Scope scope, const Module& m) {
   Undo undo{registry, scope, {}, {}};
   for (const Entry& e : Entries(m)) {
-    if (Holds(registry, scope, e)) continue;
+    auto before = registry.Read(scope, e.key, e.name);
+    if (Matches(registry, e, before)) continue;
     for (const Text& k : KeysDownTo(m, e.key))
       if (std::find(undo.createdKeys.begin(), undo.createdKeys.end(), k) == undo.createdKeys.end() &&
           !registry.HasKey(scope, k))
         undo.createdKeys.push_back(k);
-    auto before = registry.Read(scope, e.key, e.name);
     const long rc = registry.Write(scope, e.key, e.name, e.data);
     if (rc != kSuccess) {
       undo.Roll();
@@ -122,7 +122,7 @@ std::vector<Entry> Entries(const Module& m) {
 
 bool IsRegistered(Registry& registry, Scope scope, const Module& m) {
   for (const Entry& e : Entries(m))
-    if (!Holds(registry, scope, e)) return false;
+    if (!Matches(registry, e, registry.Read(scope, e.key, e.name))) return false;
   return true;
 }
 

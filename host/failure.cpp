@@ -117,15 +117,15 @@ Text ErrorInWords(std::int32_t number, std::int32_t status, bool host) {
   return (host ? u"платформы " : u"") + Ascii(hex) + (name ? u" (" + Text(name) + u")" : Text());
 }
 
-Text DescribePlace() noexcept {
+Text DescribePlace(TextView check) noexcept {
   try {
     const FailurePlace& p = Place();
     Text words;
-    switch (p.access) {
+    switch (check.empty() ? p.access : HostAccess::Check) {
       case HostAccess::Read: words = u" при чтении " + Quoted(p.what); break;
       case HostAccess::Write: words = u" при записи " + Quoted(p.what); break;
       case HostAccess::Call: words = u" при вызове " + Quoted(p.what); break;
-      case HostAccess::Check: words = u": " + Text(p.what); break;
+      case HostAccess::Check: words = u": " + Text(check.empty() ? p.what : check); break;
       case HostAccess::None: break;
     }
     if (p.stage) {

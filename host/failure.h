@@ -56,7 +56,6 @@ class PlaceScope {
     place_.stage = nullptr;
     place_.codes[0] = place_.codes[1] = nullptr;
   }
-  FailurePlace& place() noexcept { return place_; }
   void At(std::int32_t index, std::int32_t count = 0) noexcept {
     place_.index = index;
     place_.count = count;
@@ -85,9 +84,9 @@ class CodeScope {
 };
 
 // The step and position in words, as a failure made now would report them:
-// " при чтении "Часы" у строки 37 из 99 (час "08", зона "12")". Never throws; empty when there
-// is nothing to say.
-Text DescribePlace() noexcept;
+// " при чтении "Часы" у строки 37 из 99 (час "08", зона "12")"; with `check`, that check of the
+// component's own is the step. Never throws; empty when there is nothing to say.
+Text DescribePlace(TextView check = {}) noexcept;
 
 // A text from the host made fit for one line: line breaks and tabs become blanks, and it is cut
 // at `limit` characters.

@@ -40,14 +40,8 @@ class RuntimeError : public std::exception {
   explicit RuntimeError(std::int32_t number)
       : number_(number), status_(StatusOfErrorNumber(number)), where_(DescribePlace()) {}
   // A check of the component's own that failed, in words ("фирма с ИНН "..." не найдена").
-  RuntimeError(std::int32_t number, TextView check) : number_(number), status_(StatusOfErrorNumber(number)) {
-    FailurePlace& p = Place();
-    p.access = HostAccess::Check;
-    p.what = check;
-    where_ = DescribePlace();
-    p.access = HostAccess::None;  // the text is the caller's
-    p.what = {};
-  }
+  RuntimeError(std::int32_t number, TextView check)
+      : number_(number), status_(StatusOfErrorNumber(number)), where_(DescribePlace(check)) {}
 
   // The failure of a host call: the host's own status and its exception text are kept.
   static RuntimeError FromHost(Status status, Text description) {

@@ -54,9 +54,7 @@ std::wstring Shown(const VARIANT& v) {
 }
 
 using Entry = HRESULT(STDAPICALLTYPE*)();
-Entry Export(HMODULE m, const char* name) {
-  return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(m, name)));
-}
+using addin::test::Export;
 
 // One object of the list, started and used as the platform does; whether every reference given
 // to it came back.
@@ -161,7 +159,7 @@ int wmain(int argc, wchar_t** argv) {
   HMODULE m = LoadLibraryW(path.c_str());
   Say(L"LoadLibraryW(\"" + path + L"\")", m ? S_OK : HRESULT_FROM_WIN32(GetLastError()));
   if (m) {
-    auto reg = Export(m, "DllRegisterServer");
+    auto reg = Export<Entry>(m, "DllRegisterServer");
     const HRESULT hr = reg ? reg() : E_NOINTERFACE;
     Say(L"DllRegisterServer()", hr);
     const auto names = addin::test::ObjectNames(m, path);
@@ -170,7 +168,7 @@ int wmain(int argc, wchar_t** argv) {
     Say(L"LoadStringW(100): objects to create", S_OK, list);
     ok = SUCCEEDED(hr);
     for (const auto& n : names) ok = Start(L"AddIn." + n) && ok;
-    auto canUnload = Export(m, "DllCanUnloadNow");
+    auto canUnload = Export<Entry>(m, "DllCanUnloadNow");
     const HRESULT unload = canUnload ? canUnload() : E_NOINTERFACE;
     Say(L"DllCanUnloadNow()", unload, unload == S_OK ? L"may be unloaded" : L"still in use");
     ok = ok && unload == S_OK;

@@ -1,6 +1,7 @@
 #include "component/com/addin_obj.h"
 
 #include <atomic>
+#include <iterator>
 
 
 #include "AddIn.h"
@@ -52,16 +53,16 @@ bool& OursOnThisThread() {
   return ours;
 }
 
-// The thread's error information: the description of a failure for COM clients, or (after a
-// success) none of the component's left behind.
-void SetThreadError(REFIID iid, const Text* description) {
-  if (!description) {
-    if (g_threadsWithOurs.load(std::memory_order_relaxed) == 0 || !OursOnThisThread()) return;
-    SetErrorInfo(0, nullptr);
-    OursOnThisThread() = false;
-    --g_threadsWithOurs;
-    return;
-  }
+// After a success: none of the component's error information left on the thread.
+void ClearOurThreadError() {
+  if (g_threadsWithOurs.load(std::memory_order_relaxed) == 0 || !OursOnThisThread()) return;
+  SetErrorInfo(0, nullptr);
+  OursOnThisThread() = false;
+  --g_threadsWithOurs;
+}
+
+// The thread's error information: the description of a failure for COM clients.
+void SetThreadError(REFIID iid, const Text& description) {
   if (!OursOnThisThread()) {
     OursOnThisThread() = true;
     ++g_threadsWithOurs;
@@ -70,7 +71,7 @@ void SetThreadError(REFIID iid, const Text* description) {
   if (FAILED(CreateErrorInfo(create.put()))) return;
   create->SetGUID(iid);
   create->SetSource(const_cast<LPOLESTR>(kSource));
-  UniqueBstr text(NewBstr(*description));
+  UniqueBstr text(NewBstr(description));
   create->SetDescription(text.get());
   auto info = create.As<IErrorInfo>(IID_IErrorInfo);
   if (info) SetErrorInfo(0, info.get());
@@ -338,7 +339,7 @@ class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguag
         SysFreeString(excep->bstrHelpFile);
         *excep = EXCEPINFO{};
         excep->scode = lastStatus_;
-        excep->bstrSource = NewBstr(Text(kSource, kSource + sizeof kSource / sizeof kSource[0] - 1));
+        excep->bstrSource = NewBstr(TextOf(kSource, static_cast<UINT>(std::size(kSource) - 1)));
         excep->bstrDescription = NewBstr(lastFailure_);
         hr = DISP_E_EXCEPTION;
       }
@@ -363,15 +364,14 @@ class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguag
     }
     lastStatus_ = hr;
     if (SUCCEEDED(hr)) {
-      lastFailure_.clear();
-      SetThreadError(iid, nullptr);
+      ClearOurThreadError();
       return hr;
     }
     try {
       if (!own.empty()) lastFailure_ = std::move(own);
       else if (!core_.failure().empty()) lastFailure_ = core_.failure();
       else lastFailure_ = Text(method) + u": ошибка " + ErrorInWords(0, hr, false);
-      SetThreadError(iid, &lastFailure_);
+      SetThreadError(iid, lastFailure_);
       if (method == kExecuteMethod) {
         const std::wstring line = std::wstring(lastFailure_.begin(), lastFailure_.end()) + L"\n";
         OutputDebugStringW(line.c_str());
@@ -418,7 +418,7 @@ class AddInObj final : public ComObject<AddInObj, _AddInObj, IInitDone, ILanguag
   AddIn core_;
   ComPtr<ITypeInfo> typeInfo_;
   HRESULT lastStatus_ = S_OK;  // of the last interface method, for Invoke
-  Text lastFailure_;
+  Text lastFailure_;  // its words, when it failed
 };
 
 }  // namespace

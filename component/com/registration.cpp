@@ -132,8 +132,9 @@ class WindowsRegistry final : public registration::Registry {
   }
 };
 
-// The module's path as the loader reports it, of any length.
-std::wstring ModulePath() {
+}  // namespace
+
+std::wstring ModuleFileName() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
@@ -148,8 +149,10 @@ std::wstring ModulePath() {
   }
 }
 
+namespace {
+
 registration::Module ThisModule() {
-  return {Narrow(ModulePath()),
+  return {Narrow(ModuleFileName()),
           sizeof(void*) == 8,
           Narrow(GuidText(CLSID_AddInObj)),
           Narrow(GuidText(LIBID_AddIn)),
@@ -163,8 +166,6 @@ bool IsWord(const wchar_t* text, const wchar_t* word) {
 
 }  // namespace
 
-std::wstring ModuleFileName() { return ModulePath(); }
-
 HRESULT RegisterServer() {
   WindowsRegistry registry;
   return registration::RegisterMachineWide(registry, ThisModule());
@@ -176,9 +177,9 @@ HRESULT UnregisterServer() {
 }
 
 HRESULT Install(bool install, const wchar_t* scope) {
-  WindowsRegistry registry;
   if (!scope || !*scope || IsWord(scope, L"machine")) return install ? RegisterServer() : UnregisterServer();
   if (!IsWord(scope, L"user")) return E_INVALIDARG;
+  WindowsRegistry registry;
   return install ? registration::RegisterForUser(registry, ThisModule())
                  : registration::UnregisterScope(registry, Scope::User, ThisModule());
 }

@@ -89,17 +89,7 @@ class Host : public ::testing::Test {
     return vt;
   }
 
-  // The thread's error information as a COM client reads it after a call: the component's
-  // interfaces say they give it, its source is the component's ProgID; "" when there is none.
-  std::wstring ThreadError() {
-    ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, info.put()) != S_OK || !info) return L"";
-    UniqueBstr source, description;
-    info->GetSource(source.put());
-    info->GetDescription(description.put());
-    EXPECT_STREQ(source.get(), L"AddIn.AddInObj");
-    return description.get() ? description.get() : L"";
-  }
+  std::wstring ThreadError() { return ThreadErrorFrom(L"AddIn.AddInObj"); }
 
   ComPtr<IInitDone> init;
   ComPtr<ILanguageExtender> ext;
@@ -167,8 +157,7 @@ TEST_F(Host, LifeCycleAsThePlatformPlaysIt) {
 
   HMODULE dll = GetModuleHandleW(L"AddIn.dll");
   ASSERT_NE(dll, nullptr);
-  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(dll, "DllCanUnloadNow");
   ASSERT_NE(canUnload, nullptr);
   EXPECT_EQ(canUnload(), S_FALSE);  // the object is alive
   init = {};

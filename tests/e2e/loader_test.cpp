@@ -22,11 +22,6 @@ using com::ComPtr;
 using com::UniqueBstr;
 using Entry = HRESULT(STDAPICALLTYPE*)();
 
-template <class F>
-F Export(HMODULE m, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name)));
-}
-
 std::wstring Env(const wchar_t* name) {
   const wchar_t* v = _wgetenv(name);
   return v ? v : L"";

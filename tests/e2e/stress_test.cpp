@@ -18,6 +18,7 @@
 #include "sim/com_exposed.h"
 #include "sim/day_run.h"
 #include "sim/model.h"
+#include "test_object.h"
 
 namespace addin::test {
 namespace {
@@ -73,17 +74,7 @@ class ThroughCom : public ::testing::Test {
     ext->GetPropVal(0, v.get());
     return V_VT(v.get());
   }
-  // The thread's error information as a COM client reads it after a call: its source and its
-  // description ("" when there is none).
-  std::wstring ThreadError() {
-    ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, info.put()) != S_OK || !info) return L"";
-    com::UniqueBstr source, description;
-    info->GetSource(source.put());
-    info->GetDescription(description.put());
-    EXPECT_STREQ(source.get(), L"AddIn.AddInObj");
-    return description.get() ? description.get() : L"";
-  }
+  std::wstring ThreadError() { return ThreadErrorFrom(L"AddIn.AddInObj"); }
   // After the k-th host call failed: the description names the member, how it was used, and the
   // host's own words.
   void ExpectDescribed(const Text& call, const char* what, long k) {
@@ -263,8 +254,7 @@ TEST_F(ThroughCom, TenThousandRandomCallsLeaveNothingBehind) {
   EXPECT_EQ(ReferencesLeft(), 0);
   HMODULE dll = GetModuleHandleW(L"AddIn.dll");
   ASSERT_NE(dll, nullptr);
-  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(dll, "DllCanUnloadNow");
   EXPECT_EQ(canUnload(), S_OK);
 }
 

@@ -80,6 +80,20 @@ HRESULT TestObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* para
   return result ? VariantCopy(result, &e.value) : S_OK;
 }
 
+std::wstring ThreadErrorFrom(const wchar_t* source) {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK || !info) return L"";
+  BSTR from = nullptr, description = nullptr;
+  info->GetSource(&from);
+  info->GetDescription(&description);
+  info->Release();
+  std::wstring text = description ? description : L"";
+  if (!from || std::wstring(from) != source) text = L"(from " + std::wstring(from ? from : L"?") + L") " + text;
+  SysFreeString(from);
+  SysFreeString(description);
+  return text;
+}
+
 VARIANT I4(long v) {
   VARIANT r;
   VariantInit(&r);

@@ -60,6 +60,16 @@ class TestObject final : public IDispatch {
   long refs_ = 0;
 };
 
+// The thread's error information as a COM client reads it after a call: its description, "" when
+// there is none, and a note naming the source when it comes from another than `source`.
+std::wstring ThreadErrorFrom(const wchar_t* source);
+
+// An entry point of a loaded DLL, as the type the caller gives.
+template <class F>
+F Export(HMODULE module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 VARIANT I4(long v);
 VARIANT Str(const wchar_t* s);
 VARIANT Obj(IDispatch* d);  // takes a reference
