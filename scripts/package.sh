@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The release archive: builds both DLLs in Release and writes dist/AddIn-<version>.zip with
 # AddIn.dll (32-bit, the product), x64/AddIn.dll (for 64-bit hosts), the guide in Russian as one
-# HTML page (guide-ru.html), CHANGELOG.txt and SHA256SUMS, all under ASCII names, the texts with
+# HTML page (guide-ru.html), the tools for Windows (tools/schedule.exe, tools/preview.exe, 32-bit
+# like the product) with the sample day the preview reads (tools/sample-day.json), CHANGELOG.txt
+# and SHA256SUMS, all under ASCII names, the texts with
 # CRLF line ends; prints the archive's path and the checksums. The archive is the
 # same byte for byte for the same commit (file times from SOURCE_DATE_EPOCH, or the commit's time).
 set -euo pipefail
@@ -12,9 +14,10 @@ version=$(sed -n 's/^project(addin VERSION \([0-9.]*\) .*/\1/p' "$ROOT/CMakeList
 [ -n "$version" ] || { echo "package: no version in CMakeLists.txt" >&2; exit 1; }
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 946684800)}
 stage="$BUILD/package/AddIn-$version"
-rm -rf "$BUILD/package" && mkdir -p "$stage/x64"
+rm -rf "$BUILD/package" && mkdir -p "$stage/x64" "$stage/tools"
 cp "$BUILD/i686/component/com/AddIn.dll" "$stage/AddIn.dll"
 cp "$BUILD/x86_64/component/com/AddIn.dll" "$stage/x64/AddIn.dll"
+cp "$BUILD/i686/schedule.exe" "$BUILD/i686/preview.exe" "$stage/tools/"
 
 # Text for Windows: CRLF line ends (the Notepad of XP shows LF-only text as one line), and a
 # UTF-8 BOM where the text is not plain ASCII (without one, that Notepad reads the ANSI code page).
@@ -54,7 +57,8 @@ PAGE
 }
 guide_page "$ROOT/docs/ru/руководство.md" "$stage/guide-ru.html"
 windows_text "$ROOT/CHANGELOG.md" "$stage/CHANGELOG.txt"
-files=(AddIn.dll x64/AddIn.dll guide-ru.html CHANGELOG.txt)
+windows_text "$ROOT/sim/data/sample-day.json" "$stage/tools/sample-day.json"
+files=(AddIn.dll x64/AddIn.dll guide-ru.html CHANGELOG.txt tools/schedule.exe tools/preview.exe tools/sample-day.json)
 (cd "$stage" && sha256sum "${files[@]}" | sed 's/$/\r/' >SHA256SUMS)
 find "$stage" -exec touch -h -d "@$epoch" {} +
 mkdir -p "$ROOT/dist"

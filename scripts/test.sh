@@ -21,12 +21,17 @@ for target in schedule_fuzz protocol_fuzz; do
   grep -h '^Done' "$BUILD/$target.log" | sed "s/^/$target: /"
 done
 
-say "product DLLs"
+say "product DLLs and tools for Windows"
 for arch in i686 x86_64; do
+  floor=$([ $arch = i686 ] && echo XPSP3 || echo Vista)
   "$ROOT/tests/e2e/scripts/dll_check.sh" "$arch-w64-mingw32-objdump" "$BUILD/$arch/component/com/AddIn.dll" ||
     failures=$((failures + 1))
   "$ROOT/tests/e2e/scripts/import_floor.sh" "$arch-w64-mingw32-objdump" "$BUILD/$arch/component/com/AddIn.dll" \
-    "$([ $arch = i686 ] && echo XPSP3 || echo Vista)" "$ROOT/component/com/imports.allow" || failures=$((failures + 1))
+    "$floor" "$ROOT/component/com/imports.allow" || failures=$((failures + 1))
+  for tool in schedule preview; do
+    "$ROOT/tests/e2e/scripts/import_floor.sh" "$arch-w64-mingw32-objdump" "$BUILD/$arch/$tool.exe" \
+      "$floor" "$ROOT/component/com/imports.allow" "$ROOT/tools/imports.allow" || failures=$((failures + 1))
+  done
 done
 
 say "reproducible build"

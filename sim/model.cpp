@@ -1,5 +1,6 @@
 #include "sim/model.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -48,48 +49,48 @@ class Reader {
   }
   const json& Field(const json& object, const std::string& where, const char* name, bool required = true) const {
     static const json none;
-    if (!object.is_object()) Fail(where, "expected an object");
+    if (!object.is_object()) Fail(where, "ожидается объект");
     auto it = object.find(name);
     if (it == object.end()) {
-      if (required) Fail(where, std::string("\"") + name + "\" is missing");
+      if (required) Fail(where, std::string("нет поля \"") + name + "\"");
       return none;
     }
     return *it;
   }
   Text String(const json& v, const std::string& where) const {
-    if (!v.is_string()) Fail(where, "expected a text");
+    if (!v.is_string()) Fail(where, "ожидается текст");
     return Utf16(v.get<std::string>());
   }
   double Number(const json& v, const std::string& where) const {
-    if (!v.is_number()) Fail(where, "expected a number");
+    if (!v.is_number()) Fail(where, "ожидается число");
     return v.get<double>();
   }
   bool Flag(const json& v, const std::string& where) const {
     if (v.is_null()) return false;
-    if (!v.is_boolean()) Fail(where, "expected true or false");
+    if (!v.is_boolean()) Fail(where, "ожидается true или false");
     return v.get<bool>();
   }
   // A code: a whole number, or a text.
   Value Code(const json& v, const std::string& where) const {
     if (v.is_number_integer()) return Value::I4(v.get<std::int32_t>());
     if (v.is_string()) return Value::Str(Utf16(v.get<std::string>()));
-    Fail(where, "expected a code (a whole number or a text)");
+    Fail(where, "ожидается код (целое число или текст)");
   }
   double Date(const json& v, const std::string& where) const {
     auto d = ParseDayText(String(v, where));
-    if (!d) Fail(where, "expected a date DD.MM.YYYY");
+    if (!d) Fail(where, "ожидается дата ДД.ММ.ГГГГ");
     return *d;
   }
   const json& Array(const json& object, const std::string& where, const char* name) const {
     const json& a = Field(object, where, name);
-    if (!a.is_array()) Fail(where + "/" + name, "expected an array");
+    if (!a.is_array()) Fail(where + "/" + name, "ожидается массив");
     return a;
   }
   Element* Find(Catalogue& c, const json& code, const std::string& where, const char* what) const {
     Value wanted = Code(code, where);
     for (Element* e : c.elements)
       if (SameValue(e->members[u"Код"], wanted)) return e;
-    Fail(where, std::string("no ") + what + " with code " + code.dump());
+    Fail(where, std::string("нет ") + what + " с кодом " + code.dump());
   }
 
  private:
@@ -199,7 +200,15 @@ std::unique_ptr<Model> ParseDay(const std::string& text, const std::string& name
   try {
     day = json::parse(text);
   } catch (const json::parse_error& e) {
-    throw std::runtime_error(name + ": " + e.what());
+    // The place of the fault, counted as an editor counts it: line, and character in the line.
+    const std::size_t end = std::min<std::size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < end; ++i) {
+      if (text[i] == '\n') ++line, column = 1;
+      else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++column;
+    }
+    throw std::runtime_error(name + ": не JSON: ошибка в строке " + std::to_string(line) + ", знак " +
+                             std::to_string(column));
   }
   Reader r(name);
   auto model = std::make_unique<Model>();
@@ -228,9 +237,9 @@ std::unique_ptr<Model> ParseDay(const std::string& text, const std::string& name
   }
   const json& constants = r.Field(day, "", "constants");
   m.constants.members[u"Вода"] =
-      Value::Obj(ObjRef(r.Find(m.items, r.Field(constants, "/constants", "Вода"), "/constants/Вода", "item")));
+      Value::Obj(ObjRef(r.Find(m.items, r.Field(constants, "/constants", "Вода"), "/constants/Вода", "товара")));
   m.constants.members[u"Залог"] =
-      Value::Obj(ObjRef(r.Find(m.items, r.Field(constants, "/constants", "Залог"), "/constants/Залог", "item")));
+      Value::Obj(ObjRef(r.Find(m.items, r.Field(constants, "/constants", "Залог"), "/constants/Залог", "товара")));
   m.constants.members[u"ИспользоватьСвойстваКлиентов"] = Value::Obj(ObjRef(&EnumValue(
       m, r.String(r.Field(constants, "/constants", "ИспользоватьСвойстваКлиентов"), "/constants/ИспользоватьСвойстваКлиентов"))));
 
@@ -290,21 +299,21 @@ std::unique_ptr<Model> ParseDay(const std::string& text, const std::string& name
     d.date = r.Date(r.Field(v, at, "date"), at + "/date");
     d.members[u"ДатаДок"] = Value::FromDate(d.date);
     d.members[u"НомерДок"] = Value::Str(r.String(r.Field(v, at, "number"), at + "/number"));
-    d.members[u"Клиент"] = Value::Obj(ObjRef(r.Find(m.clients, r.Field(v, at, "client"), at + "/client", "client")));
+    d.members[u"Клиент"] = Value::Obj(ObjRef(r.Find(m.clients, r.Field(v, at, "client"), at + "/client", "клиента")));
     auto optional = [&](const char* key, Catalogue& c, const char* what) {
       const json& code = r.Field(v, at, key, false);
       return Value::Obj(ObjRef(code.is_null() ? &m.emptyRef : r.Find(c, code, at + "/" + key, what)));
     };
-    d.members[u"Свойство"] = optional("property", m.properties, "property");
-    d.members[u"Зона"] = optional("zone", m.zones, "zone");
-    d.members[u"Часы"] = optional("slot", m.slots, "time slot");
+    d.members[u"Свойство"] = optional("property", m.properties, "свойства");
+    d.members[u"Зона"] = optional("zone", m.zones, "зоны");
+    d.members[u"Часы"] = optional("slot", m.slots, "часа");
     d.posted = r.Flag(r.Field(v, at, "posted", false), at + "/posted");
     d.deleted = r.Flag(r.Field(v, at, "deleted", false), at + "/deleted");
     const json& lines = r.Array(v, at, "lines");
     for (size_t k = 0; k < lines.size(); ++k) {
       const std::string lat = at + "/lines/" + std::to_string(k);
-      if (!lines[k].is_array() || lines[k].size() != 2) r.Fail(lat, "expected [item code, quantity]");
-      d.lines.push_back({r.Find(m.items, lines[k][0], lat + "/0", "item"), r.Number(lines[k][1], lat + "/1")});
+      if (!lines[k].is_array() || lines[k].size() != 2) r.Fail(lat, "ожидается [код товара, количество]");
+      d.lines.push_back({r.Find(m.items, lines[k][0], lat + "/0", "товара"), r.Number(lines[k][1], lat + "/1")});
     }
     m.invoices.push_back(&d);
   }
@@ -313,7 +322,7 @@ std::unique_ptr<Model> ParseDay(const std::string& text, const std::string& name
     const json& zoneMarks = r.Field(marks, "/marks", "zones", false);
     for (size_t i = 0; zoneMarks.is_array() && i < zoneMarks.size(); ++i)
       m.zoneMarks.values.push_back(
-          Value::Obj(ObjRef(r.Find(m.zones, zoneMarks[i], "/marks/zones/" + std::to_string(i), "zone"))));
+          Value::Obj(ObjRef(r.Find(m.zones, zoneMarks[i], "/marks/zones/" + std::to_string(i), "зоны"))));
     const json& docMarks = r.Field(marks, "/marks", "invoices", false);
     for (size_t i = 0; docMarks.is_array() && i < docMarks.size(); ++i) {
       const std::string at = "/marks/invoices/" + std::to_string(i);
@@ -321,7 +330,7 @@ std::unique_ptr<Model> ParseDay(const std::string& text, const std::string& name
       Document* found = nullptr;
       for (Document* d : m.invoices)
         if (d->members[u"НомерДок"] == Value::Str(number)) found = d;
-      if (!found) r.Fail(at, "no invoice with this number");
+      if (!found) r.Fail(at, "нет накладной с этим номером");
       m.documentMarks.values.push_back(Value::Obj(ObjRef(found)));
     }
   }
@@ -330,7 +339,7 @@ std::unique_ptr<Model> ParseDay(const std::string& text, const std::string& name
 
 std::unique_ptr<Model> LoadDay(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error(path + ": cannot be read");
+  if (!in) throw std::runtime_error(path + ": не удаётся прочитать файл");
   std::stringstream text;
   text << in.rdbuf();
   return ParseDay(text.str(), path);

@@ -4,11 +4,9 @@
 // above what the sheet holds by then, and the status is 1.
 //
 //   preview --day FILE [--date DD.MM.YYYY] --out FILE.html
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "component/addin.h"
 #include "host/calendar.h"
@@ -16,26 +14,46 @@
 #include "host/utf.h"
 #include "sim/day_run.h"
 #include "sim/html.h"
+#include "sim/model.h"
+#include "tools/console.h"
 
 using namespace addin;
+using tools::Stream;
+using tools::Write;
 
-int main(int argc, char** argv) {
+namespace {
+
+constexpr char kUsage[] =
+    "Использование: preview --day ФАЙЛ [--date ДД.ММ.ГГГГ] --out ФАЙЛ.html\n"
+    "  лист доставки дня из файла дня, как его строит операция 13, в страницу HTML\n"
+    "--date - рабочая дата листа (без неё - дата из файла дня).\n"
+    "--utf8 - в файл или канал писать в UTF-8, а не в кодировке консоли.\n"
+    "--help - эта справка.\n";
+
+int Run(const std::vector<std::string>& args) {
   std::string day, date, out;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (!std::strcmp(argv[i], "--day")) day = argv[i + 1];
-    else if (!std::strcmp(argv[i], "--date")) date = argv[i + 1];
-    else if (!std::strcmp(argv[i], "--out")) out = argv[i + 1];
+  bool usage = false;
+  for (const std::string& a : args)
+    if (a == "--utf8") tools::WriteUtf8ToFiles(true);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h" || a == "/?") {
+      Write(Stream::Out, kUsage);
+      return 0;
+    }
+    if (a == "--utf8") continue;
+    if (i + 1 < args.size() && a == "--day") day = args[++i];
+    else if (i + 1 < args.size() && a == "--date") date = args[++i];
+    else if (i + 1 < args.size() && a == "--out") out = args[++i];
+    else usage = true;
   }
-  if (day.empty() || out.empty() || argc % 2 == 0) {
-    std::fprintf(stderr, "usage: preview --day FILE [--date DD.MM.YYYY] --out FILE.html\n");
-    return 2;
-  }
+  if (usage || day.empty() || out.empty()) return Write(Stream::Err, kUsage), 2;
   try {
-    auto model = sim::LoadDay(day);
+    auto model = sim::ParseDay(tools::ReadWholeFile(day), day);
     double workingDate = -1;
     if (!date.empty()) {
       auto d = ParseDayText(Utf16(date));
-      if (!d) throw std::runtime_error("--date " + date + ": expected DD.MM.YYYY");
+      if (!d) throw std::runtime_error("--date " + date + ": ожидается дата ДД.ММ.ГГГГ");
       workingDate = *d;
     }
     AddIn component;
@@ -52,19 +70,22 @@ int main(int argc, char** argv) {
     const Value& isResult = component.result();
     const std::string result = isResult.IsNull() || isResult.IsEmpty() ? "Null" : Utf8(ToText(isResult));
     component.Done();
-    std::ofstream file(out, std::ios::binary);
-    file << sim::RenderSheet(model->sheet, "Лист доставки на " + (date.empty() ? Utf8(model->workingDate) : date),
-                             "Строка состояния: " + status + ". Результат: " + result + ".", failure);
-    if (!file) throw std::runtime_error(out + ": cannot be written");
+    tools::WriteWholeFile(out, sim::RenderSheet(model->sheet,
+                                                "Лист доставки на " + (date.empty() ? Utf8(model->workingDate) : date),
+                                                "Строка состояния: " + status + ". Результат: " + result + ".", failure));
     if (!failure.empty()) {
-      std::fprintf(stderr, "%s\n", failure.c_str());
-      std::printf("status line: %s\nsheet up to the failure: %s\n", status.c_str(), out.c_str());
+      Write(Stream::Err, failure + "\n");
+      Write(Stream::Out, "Строка состояния: " + status + "\nЛист до ошибки: " + out + "\n");
       return 1;
     }
-    std::printf("status line: %s\nIsResult: %s\nsheet: %s\n", status.c_str(), result.c_str(), out.c_str());
+    Write(Stream::Out, "Строка состояния: " + status + "\nРезультат: " + result + "\nЛист: " + out + "\n");
     return 0;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "preview: %s\n", e.what());
+    Write(Stream::Err, std::string("preview: ") + e.what() + "\n");
     return 1;
   }
 }
+
+}  // namespace
+
+int ToolMain(std::vector<std::string> args) { return Run(args); }

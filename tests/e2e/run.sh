@@ -32,9 +32,10 @@ export ADDIN_DLL ADDIN_DLL32
 ADDIN_DLL=$(winpath "$dll")
 ADDIN_DLL32=$(winpath "$BUILD/i686/component/com/AddIn.dll")
 step "test host" "$wine" "$tests/tests/e2e/e2e_host.exe" --gtest_brief=1
-# The debugger line in the ANSI code page of a Russian system: Wine takes it from LC_ALL.
-step "the debugger line as DebugView reads it, Russian code page" env LC_ALL=ru_RU.UTF-8 ADDIN_EXPECT_ACP=1251 \
-  "$wine" "$tests/tests/e2e/e2e_host.exe" --gtest_brief=1 --gtest_filter='Host.AFailedExecuteWrites*'
+# The debugger lines in the ANSI code page of a Russian system: Wine takes it from LC_ALL.
+step "the debugger lines as DebugView reads them, Russian code page" env LC_ALL=ru_RU.UTF-8 ADDIN_EXPECT_ACP=1251 \
+  "$wine" "$tests/tests/e2e/e2e_host.exe" --gtest_brief=1 \
+  --gtest_filter='Host.AFailedExecuteWrites*:Host.BadArgumentArrays*:Host.RoutineFailures*'
 step "differential test of the value rules" "$wine" "$tests/tests/e2e/differential.exe" --gtest_brief=1
 # Scripts are saved as cp1251 for their Cyrillic names; the console answers in cp866.
 cscript() {
@@ -67,6 +68,10 @@ if [ "${ADDIN_PAGE_CHECK:-}" != later ]; then
   step "the sheet in headless Chromium" python3 "$ROOT/tests/e2e/scripts/sheet_dom_test.py" "$BUILD/e2e-$bits/dll-shared.html" \
     "$ROOT/sim/data/sample-day.json"
 fi
+# The tools for Windows say what their Linux builds say, in files and pipes (cp866, UTF-8) and,
+# on the machine itself, in a real terminal.
+step "the tools against their Linux builds" python3 "$ROOT/tests/e2e/scripts/tools_test.py" "$wine" "$dir" \
+  "$BUILD/native" "$ROOT" "$BUILD/tools-$bits" $([ "${ADDIN_PAGE_CHECK:-}" != later ] && echo --tmux)
 # A long run in one process, shortened: memory, references and results stay put (the full one
 # is in scripts/bench.sh).
 step "soak, short" "$wine" "$tests/tests/e2e/soak.exe" --day "$(winpath "$ROOT/sim/data/sample-day.json")" \

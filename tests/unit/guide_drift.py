@@ -4,14 +4,22 @@ backticks (outside example blocks) occurs in the component's sources, every oper
 names is one the dispatcher knows and every one the dispatcher knows has its section, and every
 error number and failure status it quotes is one the component raises; and the installation
 names are the DLL's own: the extension name in СоздатьОбъект, string 100, the class identifier,
-the scopes of DllInstall and the files of the release archive.
+the scopes of DllInstall and the files of the release archive. With the tools' Linux builds
+given, every example of the tools' section is run and must print what the guide shows, word for
+word, and every message the tools and the day file reader have is in the guide.
 
-Usage: guide_drift.py <guide.md> <source root>"""
+Usage: guide_drift.py <guide.md> <source root> [<schedule> <preview>]"""
+import os
 import pathlib
 import re
+import shlex
+import shutil
+import subprocess
 import sys
+import tempfile
 
 guide_path, root = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
+tools = {name: pathlib.Path(path).resolve() for name, path in zip(("schedule", "preview"), sys.argv[3:5])}
 guide = guide_path.read_text(encoding="utf-8")
 sources = "\n".join(
     p.read_text(encoding="utf-8", errors="replace")
@@ -93,8 +101,38 @@ for n, w in re.findall(r"ошибка (\d+) \(([^)]+)\)", examples):
 if not re.search(r"ошибка \d+ \(", examples):
     failures.append("the guide gives no example of a failure description")
 
+# The tools: each example ("> tools\\name.exe arguments" and what it prints) run through the Linux
+# build in a folder laid out as the archive is, standard output followed by standard error.
+examples_run = 0
+if tools:
+    section = re.search(r"^## 11\..*?(?=^## |\Z)", guide, re.M | re.S).group(0)
+    blocks = re.findall(r"^    > tools\\(\w+)\.exe(.*)\n((?:    .*\n)*)", section, re.M)
+    with tempfile.TemporaryDirectory() as folder:
+        os.mkdir(os.path.join(folder, "tools"))
+        shutil.copy(root / "sim/data/sample-day.json", os.path.join(folder, "tools"))
+        for name, arguments, shown in blocks:
+            args = shlex.split(arguments.replace("\\", "/"))
+            run = subprocess.run([str(tools[name])] + args, cwd=folder, capture_output=True, text=True)
+            printed = (run.stdout + run.stderr).splitlines()
+            expected = [line[4:] for line in shown.splitlines()]
+            if printed != expected:
+                failures.append(f"tools\\{name}.exe{arguments} prints {printed}, the guide shows {expected}")
+            examples_run += 1
+    # Every message of the tools and of the day file reader is in the guide.
+    literals = []
+    for source, call in (("tools/schedule_tool.cpp", r"(?:Fail|Write)\((.*)"), ("tools/console.cpp", r"runtime_error\((.*)"),
+                         ("sim/model.cpp", r"(?:Fail|runtime_error)\((.*)")):
+        for line in re.findall(call, (root / source).read_text(encoding="utf-8")):
+            literals += [l.replace('\\"', '"').strip(' :\n') for l in re.findall(r'"((?:[^"\\]|\\.)*)"', line)]
+    for text in {l for l in literals if re.search(r"[а-яё]", l)}:
+        for part in text.split("\\n"):
+            if part.strip(' :"') and part.strip(' :') not in guide:
+                failures.append(f"the tools' message {part!r} is not in the guide")
+    if len(blocks) < 10:
+        failures.append(f"the tools' section has {len(blocks)} examples")
+
 for f in failures:
     print("FAIL", f)
 print(f"guide: {checked} quoted names and statuses, {len(quoted_codes)} operation codes, "
-      f"{len(quoted_errors)} error numbers checked; {len(failures)} faults")
+      f"{len(quoted_errors)} error numbers checked, {examples_run} tool examples run; {len(failures)} faults")
 sys.exit(1 if failures else 0)

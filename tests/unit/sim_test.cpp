@@ -61,14 +61,14 @@ TEST(SimDay, TheSampleDayLoads) {
 
 TEST(SimDay, AMalformedDayFileSaysWhereItIsWrong) {
   const std::pair<std::string, std::string> cases[] = {
-      {"{\"date\": ", "day.json: [json.exception.parse_error"},
-      {R"({"items": []})", "day.json: : \"date\" is missing"},
+      {"{\"date\": ", "day.json: не JSON: ошибка в строке 1, знак 10"},
+      {R"({"items": []})", "day.json: : нет поля \"date\""},
       {std::string(kSmallDay).replace(std::string(kSmallDay).find("\"client\": 2"), 11, "\"client\": 77"),
-       "day.json: /invoices/0/client: no client with code 77"},
+       "day.json: /invoices/0/client: нет клиента с кодом 77"},
       {std::string(kSmallDay).replace(std::string(kSmallDay).find("\"posted\": false"), 15, "\"posted\": \"no\""),
-       "day.json: /invoices/0/posted: expected true or false"},
+       "day.json: /invoices/0/posted: ожидается true или false"},
       {std::string(kSmallDay).replace(std::string(kSmallDay).find("[[2, 5]"), 7, "[[2]"),
-       "day.json: /invoices/0/lines/0: expected [item code, quantity]"},
+       "day.json: /invoices/0/lines/0: ожидается [код товара, количество]"},
   };
   for (const auto& [json, message] : cases) EXPECT_EQ(Failure(json).substr(0, message.size()), message);
 }

@@ -34,8 +34,9 @@ with zipfile.ZipFile(archive) as z:
     tops = {n.split("/")[0] for n in names}
     check("one top folder", len(tops) == 1, str(tops))
     top = tops.pop()
-    expected = {f"{top}/{n}" for n in ("AddIn.dll", "x64/AddIn.dll", "guide-ru.html", "CHANGELOG.txt", "SHA256SUMS")}
-    check("it holds the two DLLs, the guide page, the changelog and the checksums", set(names) == expected,
+    expected = {f"{top}/{n}" for n in ("AddIn.dll", "x64/AddIn.dll", "guide-ru.html", "CHANGELOG.txt", "SHA256SUMS",
+                                       "tools/schedule.exe", "tools/preview.exe", "tools/sample-day.json")}
+    check("it holds the two DLLs, the tools, the guide page, the changelog and the checksums", set(names) == expected,
           str(sorted(names)))
 
 
@@ -49,7 +50,7 @@ def sums_hold(folder):
         if hashlib.sha256((folder / name).read_bytes()).hexdigest() != digest:
             return False
         listed += 1
-    return listed == 4 and text.endswith("\r\n")
+    return listed == 7 and text.endswith("\r\n")
 
 
 with tempfile.TemporaryDirectory() as a, tempfile.TemporaryDirectory() as b:
@@ -62,7 +63,7 @@ with tempfile.TemporaryDirectory() as a, tempfile.TemporaryDirectory() as b:
     check("sha256sum -c agrees", ok)
 
     folder = pathlib.Path(a) / top
-    for name in ("guide-ru.html", "CHANGELOG.txt", "SHA256SUMS"):
+    for name in ("guide-ru.html", "CHANGELOG.txt", "SHA256SUMS", "tools/sample-day.json"):
         data = (folder / name).read_bytes()
         body = data[3:] if data.startswith(b"\xef\xbb\xbf") else data
         check(f"{name}: CRLF line ends only", body.count(b"\n") == body.count(b"\r\n") > 0)

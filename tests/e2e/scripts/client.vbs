@@ -73,6 +73,32 @@ Class Holder
 End Class
 Dim holder : Set holder = New Holder
 holder.ДеньНедели = "00a056"
+Class Bare
+End Class
+Dim bare : Set bare = New Bare
+' A member that raises, as a configuration object's property may: its words go into the description,
+' one line, at most 500 characters.
+Class Raising
+  Public Words
+  Public Property Get ДеньНедели
+    Err.Raise 13, "Справочник.Клиенты", Words
+  End Property
+End Class
+Dim broken : Set broken = New Raising
+broken.Words = "Реквизит недоступен" & vbCrLf & "Модуль: Форма"
+Dim verbose : Set verbose = New Raising
+verbose.Words = String(10000, "я")
+Class Week
+  Public б1, б2, б3, б4, б5, б6, б7, ДеньНедели
+  Public Понедельник, Вторник, Среда, Четверг, Пятница, Суббота, Воскресенье
+  Private Sub Class_Initialize
+    б1 = 1 : б2 = 1 : б3 = 1 : б4 = 1 : б5 = 1 : б6 = 1 : б7 = 1
+  End Sub
+End Class
+Dim negative : Set negative = New Week
+negative.б3 = -50
+Dim huge : Set huge = New Week
+huge.б2 = 1E10
 Dim failing : failing = Array( _
   Array(Array(26, 5, Null, Null, Null, Null, Null, Null, Null), 424, _
         "Security.Выполнить(26): ошибка 424 (требуется объект): элемент 1 массива параметров не объект, а 5"), _
@@ -83,13 +109,23 @@ Dim failing : failing = Array( _
   Array(Array(69, "ключ", Null, Null, Null, Null, Null, Null, Null), 13, _
         "Security.Выполнить(69): ошибка 13 (несоответствие типа): ключ расписания не число"), _
   Array(Array(26, holder, Null, Null, Null, Null, Null, Null, Null), 13, _
-        "Security.Выполнить(26): ошибка 13 (несоответствие типа): поле дня в тексте ""ДеньНедели"" не читается как число у дня Понедельник"))
+        "Security.Выполнить(26): ошибка 13 (несоответствие типа): поле дня в тексте ""ДеньНедели"" не читается как число у дня Понедельник"), _
+  Array(Array(36, negative, Null, Null, Null, Null, Null, Null, Null), 5, _
+        "Security.Выполнить(36): ошибка 5 (недопустимый аргумент): количество дня не помещается в поле текста ""ДеньНедели"" у дня Среда"), _
+  Array(Array(36, huge, Null, Null, Null, Null, Null, Null, Null), 6, _
+        "Security.Выполнить(36): ошибка 6 (переполнение) при чтении ""б2"" у дня Вторник"), _
+  Array(Array(26, bare, Null, Null, Null, Null, Null, Null, Null), &H80020006, _
+        "Security.Выполнить(26): ошибка платформы 0x80020006 (неизвестное имя) при чтении ""ДеньНедели"""), _
+  Array(Array(26, broken, Null, Null, Null, Null, Null, Null, Null), 13, _
+        "Security.Выполнить(26): ошибка 13 (несоответствие типа) при чтении ""ДеньНедели"": Реквизит недоступен  Модуль: Форма"), _
+  Array(Array(26, verbose, Null, Null, Null, Null, Null, Null, Null), 13, _
+        "Security.Выполнить(26): ошибка 13 (несоответствие типа) при чтении ""ДеньНедели"": " & String(500, "я") & ChrW(8230)))
 For Each value In failing
   args = value(0)
   On Error Resume Next
   obj.ILanguageExtender_CallAsProc 0, args
   Check "Execute " & args(0) & " fails with error " & value(1) & " (" & Err.Number & ")", Err.Number = value(1)
-  Check "  and says so: " & Err.Description, Err.Description = value(2)
+  Check "  and says so: " & Left(Err.Description, 200), Err.Description = value(2)
   Check "  from AddIn.AddInObj (" & Err.Source & ")", Err.Source = "AddIn.AddInObj"
   Err.Clear
   obj.ILanguageExtender_CallAsProc 0, Array(61, Null, Null, Null, Null, Null, Null, Null, Null)
