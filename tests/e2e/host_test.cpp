@@ -243,6 +243,13 @@ TEST_F(Host, BadArgumentArraysGetTheirFailureStatus) {
   cases.back().params->Put(0, I4(13));
   cases.push_back({"code 70", std::make_unique<Array>(0, 9), S_OK});
   cases.back().params->Put(0, I4(70));
+  cases.push_back({"Null order rows", std::make_unique<Array>(0, 9), static_cast<HRESULT>(0x800A005E),
+                   L"Security.Выполнить(63): ошибка 94 (недопустимое использование Null): строки заявок не текст и не "
+                   L"число"});
+  cases.back().params->Put(0, I4(63));
+  cases.push_back({"the sheet before Init", objectParams(I4(13)), static_cast<HRESULT>(0x800A005B),
+                   L"Security.Выполнить(13): ошибка 91 (объектная переменная не задана): компонента не запущена (Init) "
+                   L"или уже остановлена (Done)"});
 
   DebugView debugView;
   ASSERT_TRUE(debugView.ready());
@@ -357,7 +364,7 @@ TEST_F(Host, AFailedExecuteWritesItsLineWhereDebugViewReadsIt) {
 }
 
 // The routines' failures through the real boundary: each family's status as before, its words
-// on the thread.
+// on the thread, in the debugger's output and in the dispatch interface's exception.
 TEST_F(Host, RoutineFailuresAreDescribedOnTheThread) {
   TestObject conn;
   ASSERT_EQ(init->Init(&conn), S_OK);  // the schedule key's default
@@ -377,6 +384,16 @@ TEST_F(Host, RoutineFailuresAreDescribedOnTheThread) {
        static_cast<HRESULT>(0x800A0005),
        L"Security.Выполнить(36): ошибка 5 (недопустимый аргумент): количество дня не помещается в поле текста "
        L"\"ДеньНедели\" у дня Среда"},
+      {"a quantity outside 32 bits",
+       [](TestObject& h) {
+         VARIANT big;
+         VariantInit(&big);
+         V_VT(&big) = VT_R8;
+         V_R8(&big) = 1e10;
+         h.SetMember(L"б2", big);
+       },
+       36, static_cast<HRESULT>(0x800A0006),
+       L"Security.Выполнить(36): ошибка 6 (переполнение) при чтении \"б2\" у дня Вторник"},
       {"a host member missing", nullptr, 37, static_cast<HRESULT>(0x80020006),
        L"Security.Выполнить(37): ошибка платформы 0x80020006 (неизвестное имя) при чтении \"ДеньНедели\""},
       {"a host call failing without words",
@@ -397,6 +414,28 @@ TEST_F(Host, RoutineFailuresAreDescribedOnTheThread) {
   };
   DebugView debugView;
   ASSERT_TRUE(debugView.ready());
+  // The dispatch surface, as a script client calls Execute: _AddInObj's Invoke with the array in
+  // a variable passed by reference; the failure comes back as its exception.
+  ComPtr<IDispatch> dispatch;
+  ASSERT_EQ(ext->QueryInterface(IID__AddInObj, reinterpret_cast<void**>(dispatch.put())), S_OK);
+  auto invoke = [&](SAFEARRAY* params, EXCEPINFO& excep) {
+    VARIANT array;
+    VariantInit(&array);
+    V_VT(&array) = VT_ARRAY | VT_VARIANT;
+    SafeArrayCopy(params, &V_ARRAY(&array));
+    VARIANTARG args[2];  // in reverse order
+    VariantInit(&args[0]);
+    V_VT(&args[0]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[0]) = &array;
+    VariantInit(&args[1]);
+    V_VT(&args[1]) = VT_I4;
+    V_I4(&args[1]) = 0;
+    DISPPARAMS dp{args, nullptr, 2, 0};
+    UINT argErr = 0;
+    const HRESULT hr = dispatch->Invoke(18, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &dp, nullptr, &excep, &argErr);
+    VariantClear(&array);
+    return hr;
+  };
   for (const Row& r : rows) {
     TestObject holder;
     for (const wchar_t* q : {L"б1", L"б2", L"б3", L"б4", L"б5", L"б6", L"б7"}) holder.SetMember(q, I4(1));
@@ -411,6 +450,16 @@ TEST_F(Host, RoutineFailuresAreDescribedOnTheThread) {
     EXPECT_EQ(ext->CallAsProc(0, &sa), r.status) << r.family;
     EXPECT_EQ(ThreadError(), r.description) << r.family;
     EXPECT_EQ(debugView.Line(), DebugView::Expected(r.description)) << r.family;
+    EXCEPINFO excep{};
+    debugView.Listen();
+    EXPECT_EQ(invoke(params.sa, excep), DISP_E_EXCEPTION) << r.family;
+    EXPECT_EQ(excep.scode, r.status) << r.family;
+    EXPECT_EQ(std::wstring(excep.bstrSource ? excep.bstrSource : L""), L"AddIn.AddInObj") << r.family;
+    EXPECT_EQ(std::wstring(excep.bstrDescription ? excep.bstrDescription : L""), r.description) << r.family;
+    EXPECT_EQ(debugView.Line(), DebugView::Expected(r.description)) << r.family << " (dispatch)";
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrDescription);
+    SysFreeString(excep.bstrHelpFile);
     params.Put(1, I4(0));
     EXPECT_EQ(holder.refs(), 0) << r.family;
   }

@@ -38,9 +38,15 @@ step "the debugger lines as DebugView reads them, Russian code page" env LC_ALL=
   --gtest_filter='Host.AFailedExecuteWrites*:Host.BadArgumentArrays*:Host.RoutineFailures*'
 step "differential test of the value rules" "$wine" "$tests/tests/e2e/differential.exe" --gtest_brief=1
 # Scripts are saved as cp1251 for their Cyrillic names; the console answers in cp866.
+# A script that does not compile prints nothing and still ends with status 0: a script passes
+# when it ends with 0, passed checks and failed none.
 cscript() {
-  LC_ALL=ru_RU.UTF-8 "$wine" cscript //nologo "$(winpath "$ROOT/tests/e2e/scripts/$1")" | iconv -f cp866 -t utf-8
-  return "${PIPESTATUS[0]}"
+  local out rc
+  out=$(LC_ALL=ru_RU.UTF-8 "$wine" cscript //nologo "$(winpath "$ROOT/tests/e2e/scripts/$1")" </dev/null |
+        iconv -f cp866 -t utf-8; exit "${PIPESTATUS[0]}")
+  rc=$?
+  printf '%s\n' "$out"
+  [ "$rc" = 0 ] && grep -q '^ok ' <<<"$out" && ! grep -q '^FAIL' <<<"$out"
 }
 step "VBScript client" cscript client.vbs
 step "VBScript week schedule" cscript schedule.vbs
