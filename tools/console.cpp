@@ -1,7 +1,10 @@
 #include "tools/console.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+
+#include "host/utf.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,12 +17,10 @@ namespace {
 bool utf8ToFiles = false;
 
 #ifdef _WIN32
+// wchar_t is UTF-16 on Windows.
 std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
+  const Text text = Utf16(utf8);
+  return std::wstring(text.begin(), text.end());
 }
 
 std::string Narrow(std::wstring_view wide, UINT codePage) {
@@ -43,7 +44,12 @@ std::wstring WithCrlf(std::wstring_view text) {
 
 }  // namespace
 
-void WriteUtf8ToFiles(bool on) { utf8ToFiles = on; }
+bool TakeCommonOptions(std::vector<std::string>& args) {
+  const auto utf8 = std::remove(args.begin(), args.end(), "--utf8");
+  if (utf8 != args.end()) utf8ToFiles = true;
+  args.erase(utf8, args.end());
+  return std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h" || a == "/?"; });
+}
 
 void Write(Stream to, std::string_view text) {
 #ifdef _WIN32
@@ -105,7 +111,7 @@ std::string PadRight(std::string_view utf8, std::size_t width) {
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(addin::tools::Narrow(argv[i], CP_UTF8));
+  for (int i = 1; i < argc; ++i) args.push_back(addin::Utf8(addin::Text(argv[i], argv[i] + wcslen(argv[i]))));
   return ToolMain(std::move(args));
 }
 #else

@@ -11,10 +11,11 @@ namespace addin::tools {
 
 enum class Stream { Out, Err };
 
-// Texts that go into a file or a pipe are written in the console's code page (cp866 on a Russian
-// Windows, so that `type` and `more` show them), or in UTF-8 once this is set (--utf8). On Linux
-// they are UTF-8 either way.
-void WriteUtf8ToFiles(bool on);
+// The options every tool takes. --utf8 is taken out of the arguments: texts that go into a file
+// or a pipe are then written in UTF-8 instead of the console's code page (cp866 on a Russian
+// Windows, so that `type` and `more` show them); on Linux they are UTF-8 either way. True when the
+// usage is asked for (--help, -h or /?).
+bool TakeCommonOptions(std::vector<std::string>& args);
 
 // Writes a UTF-8 text. On Windows a console gets it through WriteConsoleW, whatever its code page,
 // and every line end becomes CRLF.

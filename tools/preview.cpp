@@ -30,18 +30,12 @@ constexpr char kUsage[] =
     "--utf8 - в файл или канал писать в UTF-8, а не в кодировке консоли.\n"
     "--help - эта справка.\n";
 
-int Run(const std::vector<std::string>& args) {
+int Run(std::vector<std::string> args) {
+  if (tools::TakeCommonOptions(args)) return Write(Stream::Out, kUsage), 0;
   std::string day, date, out;
   bool usage = false;
-  for (const std::string& a : args)
-    if (a == "--utf8") tools::WriteUtf8ToFiles(true);
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h" || a == "/?") {
-      Write(Stream::Out, kUsage);
-      return 0;
-    }
-    if (a == "--utf8") continue;
     if (i + 1 < args.size() && a == "--day") day = args[++i];
     else if (i + 1 < args.size() && a == "--date") date = args[++i];
     else if (i + 1 < args.size() && a == "--out") out = args[++i];
@@ -88,4 +82,4 @@ int Run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int ToolMain(std::vector<std::string> args) { return Run(args); }
+int ToolMain(std::vector<std::string> args) { return Run(std::move(args)); }

@@ -45,18 +45,7 @@ std::string ErrorOf(const RuntimeError& e) {
 }
 
 int Run(std::vector<std::string> args) {
-  for (auto it = args.begin(); it != args.end();)
-    if (*it == "--utf8") {
-      tools::WriteUtf8ToFiles(true);
-      it = args.erase(it);
-    } else {
-      ++it;
-    }
-  for (const std::string& a : args)
-    if (a == "--help" || a == "-h" || a == "/?") {
-      Write(Stream::Out, kUsage);
-      return 0;
-    }
+  if (tools::TakeCommonOptions(args)) return Write(Stream::Out, kUsage), 0;
   if (args.empty()) return Write(Stream::Err, kUsage), 2;
   const std::string command = args[0];
   args.erase(args.begin());
